@@ -1,0 +1,83 @@
+#include "console/console.h"
+
+#include "platform/width.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+Grid scr;
+conio io;
+
+void gotoxy(int x, int y) { gmove(scr, x, y); }
+
+void setcolor(unsigned short color_index) { scr.attr = static_cast<unsigned char>(color_index & 0xFF); }
+
+void cput(std::string_view s) { gput(scr, s); }
+
+void cprintf(const char* fmt, ...)
+{
+    char small[256];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(small, sizeof small, fmt, ap);
+    va_end(ap);
+    if (n < 0)
+        return;
+    if (static_cast<size_t>(n) < sizeof small) {
+        gput(scr, std::string_view(small, static_cast<size_t>(n)));
+        return;
+    }
+    std::vector<char> big(static_cast<size_t>(n) + 1);
+    va_start(ap, fmt);
+    std::vsnprintf(big.data(), big.size(), fmt, ap);
+    va_end(ap);
+    gput(scr, std::string_view(big.data(), static_cast<size_t>(n)));
+}
+
+void cpad(std::string_view s, int width)
+{
+    gput(scr, s);
+    for (int w = strwidth(s); w < width; w++)
+        gput(scr, " ");
+}
+
+void cls()
+{
+    if (scr.w != SCRW || scr.h != SCRH)
+        gresize(scr, SCRW, SCRH);
+    gclear(scr);
+}
+
+void cflush()
+{
+    if (io.show)
+        io.show(scr);
+}
+
+int getch()
+{
+    cflush();
+    return io.key ? io.key() : KEY_END;
+}
+
+bool getline(std::string& out)
+{
+    cflush();
+    out.clear();
+    if (!io.line || !io.line(scr, out))
+        return false;
+    gput(scr, out); // the terminal echoed it there; keep the grid the same
+    return true;
+}
+
+void Sleep(int ms)
+{
+    cflush();
+    if (io.sleep && ms > 0)
+        io.sleep(ms);
+}
+
+stimems gettimems() { return io.now ? io.now() : stimems{}; }
+
+int64_t elapsedms(const stimems& a, const stimems& b) { return (b.s - a.s) * 1000 + (b.ms - a.ms); }

@@ -1,0 +1,48 @@
+#pragma once
+// Console primitives. Everything the program shows is drawn into the grid
+// `scr` with gotoxy, setcolor and text output; the grid reaches the real
+// terminal (or stays in memory, in tests) through the hooks in `io`, which are
+// called before every blocking key read, line read or sleep.
+#include "console/grid.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// One reading of the wall clock: whole seconds since the epoch and milliseconds.
+struct stimems {
+    int64_t s = 0;
+    short ms = 0;
+};
+
+// Codes getch returns besides the keys themselves.
+constexpr int KEY_END = -1; // input ended or the program was asked to stop
+
+// Where the console meets the outside world. The terminal layer fills these in
+// for a real run; tests fill them in with scripted keys and a fake clock.
+struct conio {
+    void (*show)(const Grid&) = nullptr;       // make the grid visible, in one write
+    int (*key)() = nullptr;                     // one key code as _getch gives it, or KEY_END
+    bool (*line)(Grid&, std::string&) = nullptr; // one line read with echo; false at end of input
+    void (*sleep)(int ms) = nullptr;
+    stimems (*now)() = nullptr;
+};
+
+extern Grid scr;
+extern conio io;
+
+constexpr int SCRW = 108, SCRH = 27; // the editor's screen: winleng + 8 by winheig + 4
+
+void gotoxy(int x, int y);
+void setcolor(unsigned short color_index);
+void cput(std::string_view s);                  // text at the cursor
+void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Text padded with blanks to at least `width` columns ("%-17s" counted in columns).
+void cpad(std::string_view s, int width);
+void cls();                                      // blank screen, cursor home
+int getch();                                     // flushes, then one key code
+bool getline(std::string& out);                  // flushes, then one line with echo
+void Sleep(int ms);                              // flushes, then sleeps
+void cflush();                                   // shows the grid now
+stimems gettimems();
+int64_t elapsedms(const stimems& a, const stimems& b); // from a to b

@@ -1,0 +1,23 @@
+#pragma once
+// Display widths of UTF-8 text, counted as the editor lays it out.
+#include <cstddef>
+#include <string_view>
+
+// Decodes the code point at s[i] and advances i past it. A byte that does not
+// start a valid UTF-8 sequence yields U+FFFD and advances by one.
+char32_t u8next(std::string_view s, size_t& i);
+
+// Columns a character takes: 0 for combining marks, 2 for wide and fullwidth
+// characters and for the interface glyphs "↑", "↓" and "◎", 1 otherwise.
+// Control characters count 1: they are drawn as U+FFFD.
+int colwidth(char32_t c);
+
+// True for characters a terminal may draw one or two columns wide depending on
+// its settings; after drawing one the cursor is moved explicitly.
+bool unsurewidth(char32_t c);
+
+// Columns of a whole string.
+int strwidth(std::string_view s);
+
+// Appends the UTF-8 encoding of c to out.
+void u8put(std::string& out, char32_t c);
