@@ -1,6 +1,7 @@
 #pragma once
 // Starting and stopping other programs. Nothing here goes through a shell.
 #include <string>
+#include <vector>
 
 // Starts the tone player `pellavine-beep` from the editor's own folder,
 // detached; nothing happens when it is missing.
@@ -9,3 +10,25 @@ void startplayer();
 void stopplayers();
 // Opens a web address in the desktop's browser, detached; the result is ignored.
 void openurl(const std::string& url);
+
+// Where startplayer looks for the player: `pellavine-beep` in the folder of
+// the running executable, or the path given to setplayerpath ("" restores
+// the default). Empty when the executable's folder cannot be found.
+std::string playerpath();
+void setplayerpath(const std::string& path);
+
+// Starts the program argv[0] (a path; no search) with the arguments argv,
+// detached: a session and process group of its own, standard input, output
+// and error on /dev/null, no other descriptors, default signal handling, an
+// empty signal mask, the working directory unchanged. Returns its pid once it
+// is running the program, or -1 if it could not be started. The child is
+// remembered and reaped later without blocking.
+int spawndetached(const std::vector<std::string>& argv);
+
+// Collects every started child that has ended, without waiting. Called by the
+// functions above; cheap enough to call at any time.
+void reapchildren();
+// Number of started players not yet seen to end (after reaping).
+int liveplayers();
+// Forgets every started child and the player path (for tests).
+void procreset();

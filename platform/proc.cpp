@@ -1,0 +1,301 @@
+#include "platform/proc.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifdef __APPLE__
+#include <mach-o/dyld.h>
+#endif
+
+extern char** environ;
+
+namespace {
+
+struct child {
+    pid_t pid;       // also its process group: every child leads its own session
+    bool player;
+};
+
+std::vector<child> children; // started and not yet reaped
+std::string playeroverride;
+
+// The running executable's own path, found without argv.
+std::string selfpath()
+{
+#ifdef __APPLE__
+    uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    std::string buf(size, '\0');
+    if (_NSGetExecutablePath(buf.data(), &size) != 0)
+        return {};
+    buf.resize(std::strlen(buf.c_str()));
+    char* real = realpath(buf.c_str(), nullptr);
+    if (!real)
+        return buf;
+    std::string out = real;
+    std::free(real);
+    return out;
+#else
+    // /proc/self/exe on Linux, /proc/curproc/file on some BSDs.
+    for (const char* link : {"/proc/self/exe", "/proc/curproc/file"}) {
+        std::string buf(256, '\0');
+        for (;;) {
+            ssize_t n = readlink(link, buf.data(), buf.size());
+            if (n < 0)
+                break;
+            if (static_cast<size_t>(n) < buf.size()) {
+                buf.resize(static_cast<size_t>(n));
+                return buf;
+            }
+            buf.resize(buf.size() * 2);
+        }
+    }
+    return {};
+#endif
+}
+
+bool executable(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
+}
+
+// Finds a program by name in PATH, as the shell would, but here in the parent
+// so that the child only has to call execve.
+std::string findinpath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    for (;;) {
+        size_t end = dirs.find(':', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (dir.empty())
+            dir = ".";
+        std::string full = dir + "/" + name;
+        if (executable(full))
+            return full;
+        if (end == std::string::npos)
+            return {};
+        start = end + 1;
+    }
+}
+
+// Descriptors open now, listed before fork (listing a folder is not safe in
+// the child).
+std::vector<int> openfds()
+{
+    std::vector<int> fds;
+    for (const char* dirname : {"/proc/self/fd", "/dev/fd"}) {
+        DIR* d = opendir(dirname);
+        if (!d)
+            continue;
+        int own = dirfd(d);
+        while (dirent* e = readdir(d)) {
+            char* end = nullptr;
+            long fd = std::strtol(e->d_name, &end, 10);
+            if (end != e->d_name && *end == '\0' && fd != own)
+                fds.push_back(static_cast<int>(fd));
+        }
+        closedir(d);
+        return fds;
+    }
+    long max = sysconf(_SC_OPEN_MAX);
+    if (max < 0 || max > 65536)
+        max = 65536;
+    for (int fd = 0; fd < max; fd++)
+        fds.push_back(fd);
+    return fds;
+}
+
+// Blocks until the pid reaches exec or dies trying; the pipe closes on exec.
+// Returns the child's errno from a failed exec, or 0.
+int waitexec(int rfd)
+{
+    int err = 0;
+    for (;;) {
+        ssize_t n = read(rfd, &err, sizeof err);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n == static_cast<ssize_t>(sizeof err) ? err : 0;
+    }
+}
+
+[[noreturn]] void childfail(int wfd, int err)
+{
+    ssize_t n;
+    do
+        n = write(wfd, &err, sizeof err);
+    while (n < 0 && errno == EINTR);
+    _exit(127);
+}
+
+int spawn(const std::vector<std::string>& argv, bool player)
+{
+    reapchildren();
+    if (argv.empty() || argv[0].empty())
+        return -1;
+
+    // Everything the child needs is prepared here: between fork and exec only
+    // async-signal-safe calls are allowed.
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<int> fds = openfds();
+
+    int pfd[2];
+#ifdef __linux__
+    if (pipe2(pfd, O_CLOEXEC) != 0)
+        return -1;
+#else
+    if (pipe(pfd) != 0)
+        return -1;
+    fcntl(pfd[0], F_SETFD, FD_CLOEXEC);
+    fcntl(pfd[1], F_SETFD, FD_CLOEXEC);
+#endif
+
+    // Signals stay blocked across fork so that none of the editor's handlers
+    // runs in the child before it resets them.
+    sigset_t all, old;
+    sigfillset(&all);
+    sigprocmask(SIG_SETMASK, &all, &old);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        int wfd = pfd[1];
+        // Own session, hence own process group and no controlling terminal:
+        // the terminal's Ctrl+C or hangup never reaches the child, and the
+        // editor can signal the whole group.
+        if (setsid() < 0)
+            childfail(wfd, errno);
+        struct sigaction dfl;
+        std::memset(&dfl, 0, sizeof dfl);
+        dfl.sa_handler = SIG_DFL;
+        sigemptyset(&dfl.sa_mask);
+        for (int s = 1; s < NSIG; s++)
+            sigaction(s, &dfl, nullptr); // fails harmlessly for KILL and STOP
+        int null = open("/dev/null", O_RDWR);
+        if (null < 0)
+            childfail(wfd, errno);
+        for (int fd = 0; fd < 3; fd++)
+            if (null != fd && dup2(null, fd) < 0)
+                childfail(wfd, errno);
+        for (int fd : fds)
+            if (fd > 2 && fd != wfd)
+                close(fd);
+        if (null > 2 && null != wfd)
+            close(null);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execve(args[0], args.data(), environ);
+        childfail(wfd, errno);
+    }
+    int saved = errno;
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    close(pfd[1]);
+    if (pid < 0) {
+        close(pfd[0]);
+        errno = saved;
+        return -1;
+    }
+    int err = waitexec(pfd[0]);
+    close(pfd[0]);
+    if (err != 0) {
+        // It never ran the program; collect it now (it exits at once).
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        errno = err;
+        return -1;
+    }
+    children.push_back({pid, player});
+    return static_cast<int>(pid);
+}
+
+} // namespace
+
+std::string playerpath()
+{
+    if (!playeroverride.empty())
+        return playeroverride;
+    std::string self = selfpath();
+    size_t slash = self.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return self.substr(0, slash + 1) + "pellavine-beep";
+}
+
+void setplayerpath(const std::string& path) { playeroverride = path; }
+
+int spawndetached(const std::vector<std::string>& argv) { return spawn(argv, false); }
+
+void reapchildren()
+{
+    for (size_t i = 0; i < children.size();) {
+        pid_t r = waitpid(children[i].pid, nullptr, WNOHANG);
+        if (r == children[i].pid || (r < 0 && errno == ECHILD)) {
+            children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        i++;
+    }
+}
+
+int liveplayers()
+{
+    reapchildren();
+    int n = 0;
+    for (const child& c : children)
+        n += c.player;
+    return n;
+}
+
+void startplayer()
+{
+    std::string path = playerpath();
+    if (!executable(path)) {
+        reapchildren();
+        return;
+    }
+    spawn({path}, true);
+}
+
+void stopplayers()
+{
+    reapchildren();
+    // A child not yet reaped still holds its pid, so its process group id
+    // cannot have been given to anyone else.
+    for (const child& c : children)
+        if (c.player)
+            killpg(c.pid, SIGTERM);
+}
+
+void openurl(const std::string& url)
+{
+#ifdef __APPLE__
+    std::string opener = findinpath("open");
+#else
+    std::string opener = findinpath("xdg-open");
+#endif
+    if (opener.empty() || url.empty()) {
+        reapchildren();
+        return;
+    }
+    spawn({opener, url}, false);
+}
+
+void procreset()
+{
+    children.clear();
+    playeroverride.clear();
+}
