@@ -1,0 +1,298 @@
+#include "menu/menu.h"
+
+#include "console/console.h"
+#include "editor/editor.h"
+#include "platform/width.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+std::array<stb, TBMAX> tb;
+int tbnum = 0;
+int tbx = 0;
+int tby = 0;
+std::string wintitle = "Pellavine";
+
+static void item(stb& m, int i, bool ava, bool mode, const char* name, const char* func)
+{
+    m.tbi[static_cast<size_t>(i)] = stbi{ava, mode, name, func};
+}
+
+void tbset()
+{
+    tbnum = 6;
+    tbx = 0;
+    tby = 0;
+
+    stb& m0 = tb[0];
+    m0.num = 3;
+    m0.name = "◎";
+    item(m0, 0, true, false, "关于 Pellavine", "about");
+    item(m0, 1, false, true, "", "");
+    item(m0, 2, true, false, "退出", "close");
+
+    stb& m1 = tb[1];
+    m1.num = 1;
+    m1.name = wintitle;
+    item(m1, 0, true, false, "自定义标题", "wintitle");
+
+    stb& m2 = tb[2];
+    m2.num = 5;
+    m2.name = "文件";
+    item(m2, 0, true, false, "新建", "nfile");
+    item(m2, 1, true, false, "打开", "ofile");
+    item(m2, 2, true, false, "保存", "sfile0");
+    item(m2, 3, true, false, "另存为", "sfile1");
+    item(m2, 4, true, false, "关闭", "cfile");
+
+    stb& m3 = tb[3];
+    m3.num = 1;
+    m3.name = "编辑";
+    item(m3, 0, true, false, "清屏", "clear");
+
+    stb& m4 = tb[4];
+    m4.num = 1;
+    m4.name = "序列";
+    item(m4, 0, true, false, "播放", "play");
+
+    stb& m5 = tb[5];
+    m5.num = 3;
+    m5.name = "帮助";
+    item(m5, 0, true, false, "Pellavine 帮助", "help");
+    item(m5, 1, false, true, "", "");
+    item(m5, 2, true, false, "检查更新", "update");
+}
+
+void resetmenu()
+{
+    for (stb& m : tb)
+        m = stb{};
+    wintitle = "Pellavine";
+    tbset();
+}
+
+// ---- drawing with the bar's right edge as a hard limit ----
+
+// Columns of the bar: 0 to barw() - 1.
+static int barw()
+{
+    int w = winleng + 8;
+    if (scr.w > 0 && w > scr.w)
+        w = scr.w;
+    return std::max(w, 0);
+}
+
+static char32_t shown(char32_t c)
+{
+    return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? char32_t{0xFFFD} : c;
+}
+
+// The longest head of s that takes at most w columns, padded with blanks to
+// exactly w columns (a wide character that would straddle the end is left out).
+static std::string cutwidth(std::string_view s, int w)
+{
+    std::string out;
+    int used = 0;
+    for (size_t i = 0; i < s.size();) {
+        size_t at = i;
+        int cw = colwidth(shown(u8next(s, i)));
+        if (used + cw > w)
+            break;
+        out.append(s.substr(at, i - at));
+        used += cw;
+    }
+    out.append(static_cast<size_t>(w - used), ' ');
+    return out;
+}
+
+// Writes s at the cursor, but nothing at or past column lim; a wide character
+// that would cross lim becomes blanks up to it.
+static void putclip(std::string_view s, int lim)
+{
+    if (scr.cx >= lim)
+        return;
+    int room = lim - scr.cx;
+    if (strwidth(s) <= room) {
+        cput(s);
+        return;
+    }
+    cput(cutwidth(s, room));
+}
+
+// The headings as laid out on the bar: start column and the text shown
+// between the two blanks.
+struct shead {
+    int x;
+    std::string text;
+};
+
+static std::vector<shead> layout()
+{
+    int n = std::clamp(tbnum, 0, TBMAX);
+    std::vector<int> w(static_cast<size_t>(n));
+    long need = 1;
+    for (int k = 0; k < n; k++) {
+        w[static_cast<size_t>(k)] = strwidth(tb[static_cast<size_t>(k)].name);
+        need += w[static_cast<size_t>(k)] + 2;
+    }
+    // Too wide: the title gives way first.
+    long excess = need - barw();
+    int titlew = n > 1 ? w[1] : 0;
+    if (excess > 0 && n > 1)
+        titlew = static_cast<int>(w[1] - std::min<long>(excess, w[1]));
+
+    std::vector<shead> h(static_cast<size_t>(n));
+    int xsum = 2;
+    for (int k = 0; k < n; k++) {
+        const std::string& name = tb[static_cast<size_t>(k)].name;
+        shead& e = h[static_cast<size_t>(k)];
+        e.x = xsum - 1;
+        if (k == 1 && titlew < w[1])
+            e.text = cutwidth(name, titlew);
+        else
+            e.text = name;
+        xsum += (k == 1 ? titlew : w[static_cast<size_t>(k)]) + 2;
+    }
+    return h;
+}
+
+int tbheadx(int k)
+{
+    std::vector<shead> h = layout();
+    if (k < 0 || k >= static_cast<int>(h.size()))
+        return 0;
+    return h[static_cast<size_t>(k)].x;
+}
+
+static void drawhead(const shead& e)
+{
+    int lim = barw();
+    if (e.x >= lim)
+        return;
+    gotoxy(e.x, 0);
+    putclip(" ", lim);
+    putclip(e.text, lim);
+    putclip(" ", lim);
+}
+
+static bool separator(const stbi& i) { return i.mode && !i.ava; }
+
+static void dropdown(int x)
+{
+    const stb& m = tb[static_cast<size_t>(tbx)];
+    int num = std::clamp(m.num, 0, TBMAX);
+    int maxy = 8;
+    for (int i = 0; i < num; i++)
+        maxy = std::max(maxy, strwidth(m.tbi[static_cast<size_t>(i)].name) + 2);
+
+    int lim = barw();
+    int boxw = maxy + 4;
+    if (x + boxw > lim)
+        x = std::max(0, lim - boxw);
+    int bottom = scr.h > 0 ? scr.h : 2 + num + 1;
+
+    std::string border = "+" + std::string(static_cast<size_t>(maxy + 2), '-') + "+";
+    if (1 < bottom) {
+        gotoxy(x, 1);
+        putclip(border, lim);
+    }
+    for (int i = 0; i < num; i++) {
+        if (2 + i >= bottom)
+            return;
+        const stbi& it = m.tbi[static_cast<size_t>(i)];
+        gotoxy(x, 2 + i);
+        putclip("|", lim);
+        if (i == tby)
+            setcolor(it.ava ? 240 : 247);
+        else if (it.mode)
+            setcolor(143);
+        else if (!it.ava)
+            setcolor(128);
+        int fill = maxy - strwidth(it.name) + 1;
+        std::string content = it.mode ? "-" : " ";
+        content += it.name;
+        content.append(static_cast<size_t>(std::max(fill, 0)), it.mode ? '-' : ' ');
+        putclip(content, lim);
+        if (i == tby || !it.ava || it.mode)
+            setcolor(143);
+        putclip("|", lim);
+    }
+    if (2 + num < bottom) {
+        gotoxy(x, 2 + num);
+        putclip(border, lim);
+    }
+}
+
+// Steps tby by d, passing over separators; stays put if only separators lie
+// that way.
+static void stepitem(int d)
+{
+    const stb& m = tb[static_cast<size_t>(tbx)];
+    int num = std::clamp(m.num, 0, TBMAX);
+    int y = tby + d;
+    while (y >= 0 && y < num && separator(m.tbi[static_cast<size_t>(y)]))
+        y += d;
+    if (y >= 0 && y < num)
+        tby = y;
+}
+
+bool toolbar(int input)
+{
+    if (tbnum <= 0 || tbnum > TBMAX)
+        return false;
+    tbx = std::clamp(tbx, 0, tbnum - 1);
+    const stb& cur = tb[static_cast<size_t>(tbx)];
+    if (cur.num > 0)
+        tby = std::clamp(tby, 0, std::min(cur.num, TBMAX) - 1);
+    else
+        tby = 0;
+
+    switch (input) {
+    case -2: {
+        setcolor(240);
+        gotoxy(0, 0);
+        cput(std::string(static_cast<size_t>(barw()), ' '));
+        for (const shead& e : layout())
+            drawhead(e);
+        break;
+    }
+    case -1:
+        setcolor(240);
+        drawhead(layout()[static_cast<size_t>(tbx)]);
+        break;
+    case 0: {
+        setcolor(143);
+        shead e = layout()[static_cast<size_t>(tbx)];
+        drawhead(e);
+        dropdown(e.x);
+        break;
+    }
+    case 1:
+        if (tbx > 0) {
+            tbx--;
+            tby = 0;
+        }
+        break;
+    case 2:
+        if (tbx < tbnum - 1) {
+            tbx++;
+            tby = 0;
+        }
+        break;
+    case 3:
+        if (tby > 0)
+            stepitem(-1);
+        break;
+    case 4:
+        if (tby < cur.num - 1)
+            stepitem(1);
+        break;
+    case -4:
+        return cur.num > 0 && !cur.tbi[static_cast<size_t>(tby)].ava;
+    default:
+        return false;
+    }
+    setcolor(15);
+    return false;
+}
