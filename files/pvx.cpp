@@ -1,0 +1,216 @@
+#include "files/pvx.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+inline void put32(unsigned char*& p, int v)
+{
+    uint32_t u = static_cast<uint32_t>(v);
+    p[0] = static_cast<unsigned char>(u);
+    p[1] = static_cast<unsigned char>(u >> 8);
+    p[2] = static_cast<unsigned char>(u >> 16);
+    p[3] = static_cast<unsigned char>(u >> 24);
+    p += 4;
+}
+
+inline int get32(const unsigned char* p)
+{
+    uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return static_cast<int32_t>(u);
+}
+
+inline void putnote(unsigned char*& p, const smusic& m)
+{
+    put32(p, m.start);
+    put32(p, m.leng);
+    put32(p, m.heig);
+    put32(p, m.pitch);
+    *p++ = m.rise ? 1 : 0;
+    put32(p, 0); // no extension
+}
+
+} // namespace
+
+std::string pvxwrite(const pvxhead& head, const std::vector<smusic>& q)
+{
+    std::string out(PVXHEAD + PVXREC * q.size() + 4, '\0');
+    auto* p = reinterpret_cast<unsigned char*>(out.data());
+    put32(p, head.ver);
+    put32(p, head.mousex);
+    put32(p, head.mousey);
+    put32(p, head.toplo);
+    put32(p, head.leftlo);
+    put32(p, head.musicleng);
+    if (!q.empty()) {
+        putnote(p, q.back());
+        for (size_t i = 0; i + 1 < q.size(); i++)
+            putnote(p, q[i]);
+    }
+    put32(p, -1);
+    return out;
+}
+
+std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
+{
+    const uint64_t n = size;
+    if (n < PVXHEAD)
+        return "the file ends inside the header";
+    pvxscore s;
+    s.head.ver = get32(data);
+    s.head.mousex = get32(data + 4);
+    s.head.mousey = get32(data + 8);
+    s.head.toplo = get32(data + 12);
+    s.head.leftlo = get32(data + 16);
+    s.head.musicleng = get32(data + 20);
+
+    uint64_t pos = PVXHEAD;
+    int64_t records = 0;
+    int64_t sentinel = -1; // index in s.notes
+    // Every record takes at least 21 bytes, so this bounds the reservation by
+    // the data actually present.
+    s.notes.reserve(static_cast<size_t>(std::min<uint64_t>((n - pos) / PVXREC, PVXMAXREC)));
+    for (;;) {
+        if (n - pos < 4)
+            return "the file ends before the end marker";
+        int start = get32(data + pos);
+        if (start == -1)
+            break; // anything after the end marker is not read
+        if (n - pos < PVXREC)
+            return "the file ends inside a note";
+        if (++records > PVXMAXREC)
+            return "more notes than a score can hold";
+        smusic m;
+        m.start = start;
+        m.leng = get32(data + pos + 4);
+        m.heig = get32(data + pos + 8);
+        m.pitch = get32(data + pos + 12);
+        unsigned char rise = data[pos + 16];
+        m.rise = rise != 0;
+        int ext = get32(data + pos + 17);
+        pos += PVXREC;
+        if (ext < 0)
+            return "a note has a negative extension";
+        if (static_cast<uint64_t>(ext) > n - pos)
+            return "a note's extension runs past the end of the file";
+        pos += static_cast<uint64_t>(ext);
+
+        if (m.start < 0)
+            return "a note starts before the beginning";
+        if (m.start > ENDSTART) { // beyond the end of the score
+            s.dropped++;
+            s.changed = true;
+            continue;
+        }
+        if (m.start == ENDSTART && m.leng == 0) {
+            if (sentinel >= 0)
+                return "a second end note";
+            if (!issentinel(m) || rise > 1)
+                s.changed = true;
+            m = SENTINEL;
+            sentinel = static_cast<int64_t>(s.notes.size());
+        } else {
+            if (m.leng < 1)
+                return "a note is shorter than one step";
+            if (rise > 1)
+                s.changed = true;
+        }
+        s.notes.push_back(m);
+    }
+    if (sentinel < 0)
+        return "the end note is missing";
+
+    // Read cyclically from just after the sentinel, every note must end at
+    // or before the next one starts. The sentinel itself is the last.
+    const size_t cnt = s.notes.size();
+    for (size_t k = 1; k < cnt; k++) {
+        const smusic& a = s.notes[(static_cast<size_t>(sentinel) + k) % cnt];
+        const smusic& b = s.notes[(static_cast<size_t>(sentinel) + k + 1) % cnt];
+        if (static_cast<int64_t>(a.start) + a.leng > b.start)
+            return "notes out of order or overlapping";
+    }
+    out = std::move(s);
+    return {};
+}
+
+std::string pvxread(const std::string& bytes, pvxscore& out)
+{
+    return pvxread(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
+}
+
+bool pvxclamp(pvxhead& h, int winheig, int winleng)
+{
+    pvxhead o = h;
+    h.mousey = std::clamp(h.mousey, 0, ROWS - 1);
+    h.toplo = std::clamp(h.toplo, 0, std::max(0, ROWS - winheig));
+    h.mousex = std::clamp(h.mousex, 0, MAXCOL);
+    h.leftlo = std::clamp(h.leftlo, 0, std::max(0, ENDSTART - winleng));
+    h.musicleng = std::clamp(h.musicleng, h.mousex, MAXCOL);
+    return o.mousey != h.mousey || o.toplo != h.toplo || o.mousex != h.mousex || o.leftlo != h.leftlo ||
+           o.musicleng != h.musicleng;
+}
+
+bool readwhole(const std::string& path, std::string& bytes, std::string* err, uint64_t limit)
+{
+    auto fail = [&](const char* why) {
+        if (err)
+            *err = why;
+        return false;
+    };
+    if (path.empty())
+        return fail("no path");
+    // Non-blocking, so that a FIFO without a writer cannot hang the open.
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(std::strerror(errno));
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return fail(std::strerror(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file");
+    }
+    if (static_cast<uint64_t>(st.st_size) > limit) {
+        ::close(fd);
+        return fail("file too large");
+    }
+    std::string buf;
+    buf.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    for (;;) {
+        if (got == buf.size()) {
+            // The file grew since fstat.
+            if (buf.size() > limit) {
+                ::close(fd);
+                return fail("file too large");
+            }
+            buf.resize(std::min<uint64_t>(buf.size() * 2, limit + 1));
+        }
+        ssize_t r = ::read(fd, buf.data() + got, buf.size() - got);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            int e = errno;
+            ::close(fd);
+            return fail(std::strerror(e));
+        }
+        if (r == 0)
+            break;
+        got += static_cast<size_t>(r);
+    }
+    ::close(fd);
+    buf.resize(got);
+    bytes = std::move(buf);
+    return true;
+}
