@@ -1,0 +1,131 @@
+#include "dialogs/about.h"
+
+#include "console/console.h"
+#include "dialogs/dialog.h"
+#include "editor/editor.h"
+#include "menu/menu.h"
+#include "platform/proc.h"
+#include "platform/width.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr int BOXW = 36, BOXH = 16;
+constexpr int PANELW = 32;
+
+// Reads the whole file; false when it cannot be opened or read.
+bool slurp(const char* path, std::string& out)
+{
+    std::FILE* f = std::fopen(path, "r");
+    if (!f)
+        return false;
+    out.clear();
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+} // namespace
+
+void about()
+{
+    sdialog d;
+    dlgplace(d, BOXW, BOXH);
+    const int L = d.leftlo1, T = d.toplo1;
+
+    // The caption stands in the middle of the panel, not at the usual place.
+    d.texts.push_back({2 + (BOXW - 8) / 2, 1, "关于", FACECOL, 0});
+    const std::string info[10] = {
+        "",
+        std::string(7, ' ') + "Pellavine Editor",
+        std::string(8, ' ') + ABOUTVERSION,
+        "",
+        "",
+        "",
+        std::string(" 开发人员：") + CREDITS.name,
+        std::string(11, ' ') + CREDITS.name2,
+        std::string(" 联系方式：") + CREDITS.contact,
+        "",
+    };
+    for (int i = 0; i < 10; i++) {
+        // Every line is exactly as wide as the panel, whatever the texts.
+        std::string s = info[i];
+        if (strwidth(s) > PANELW)
+            s = dlgfit(s, PANELW);
+        d.texts.push_back({2, 3 + i, s, i == 4 ? FACECOL : PLAINCOL, PANELW});
+    }
+
+    dlgadd(d, dlgbutton(L + BOXW - 6, T + BOXH - 2, "确定"));
+    dlgadd(d, dlgbutton(L + 2, T + BOXH - 2, "检查更新"));
+    d.act = [](sdialog& dd, int i) -> int {
+        if (i == 0) {
+            dlgpress(dd, 0, 10);
+            return 0;
+        }
+        dlgpress(dd, 1, 0);
+        openurl(UPDATEURL);
+        Sleep(10);
+        dd.ref[1] = true;
+        return -1;
+    };
+    dlgrun(d);
+    setcolor(PLAINCOL);
+}
+
+int cpause()
+{
+    cput(PAUSEMSG);
+    int k = getch();
+    if (k == 0 || k == 224) // the prefix of an extended key: take its second code too
+        k = getch();
+    return k;
+}
+
+bool help()
+{
+    cls();
+    setcolor(PLAINCOL);
+    std::string text;
+    if (!slurp(HELPFILE, text)) {
+        cput(" ________________________________ \n");
+        cput("*错误:                           *\n");
+        cput("*       读取帮助文件失败！       *\n");
+        cput("*________________________________*\n");
+        cpause();
+        return true;
+    }
+    cput(text);
+    cput("\n");
+    cpause();
+    return false;
+}
+
+bool fwintitle()
+{
+    bool ret = true;
+    int barw = winleng + 8;
+    if (scr.w > 0)
+        barw = std::min(barw, scr.w);
+    setcolor(143);
+    gotoxy(6, 0);
+    // Blank the title where the bar shows it, never past the bar.
+    cput(std::string(static_cast<size_t>(std::clamp(strwidth(wintitle), 0, std::max(barw - 6, 0))), ' '));
+    gotoxy(6, 0);
+    std::string tmpwintitle;
+    getline(tmpwintitle);
+    if (!tmpwintitle.empty()) {
+        wintitle = tmpwintitle;
+        tbset();
+        toolbar(-2);
+        ret = false;
+    }
+    setcolor(15);
+    return ret;
+}

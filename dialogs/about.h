@@ -1,0 +1,38 @@
+#pragma once
+// The about box, the help text and the title editor of the menu bar.
+#include <string>
+
+// Who made the editor, as the about box shows it. Each text takes at most 21
+// columns, so that every line of the box's panel stays 32 columns wide.
+struct scredits {
+    const char* name;    // after "开发人员："
+    const char* name2;   // the line below it
+    const char* contact; // after "联系方式："
+};
+inline constexpr scredits CREDITS{"Pellavine 开发组", "Pellavine Team", "github.com/pellavine"};
+
+// The version as the about box writes it.
+inline constexpr const char* ABOUTVERSION = "v1.0 Preview 2";
+
+// The help text, read from the working folder.
+inline constexpr const char* HELPFILE = "说明.txt";
+// What the pause after the help text says.
+inline constexpr const char* PAUSEMSG = "请按任意键继续. . .";
+
+// The about box: name, version and credits, "确定" closes it, "检查更新"
+// opens the update page and keeps it open. Input ending closes it.
+void about();
+
+// Clears the screen and shows the help file (or, when it cannot be read, an
+// error box), then waits for a key. True when the file could not be read.
+bool help();
+
+// Lets the user type a new title over the second heading of the menu bar.
+// A non-empty line becomes wintitle (as typed), the menu table is rebuilt and
+// the bar redrawn; returns false then. An empty line (or the end of input)
+// keeps the title and returns true.
+bool fwintitle();
+
+// Shows PAUSEMSG and waits for one key; an extended key (two codes) counts as
+// one. Returns the key, or KEY_END when input has ended.
+int cpause();
