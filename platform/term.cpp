@@ -1,0 +1,498 @@
+#include "platform/term.h"
+
+#include "console/console.h"
+#include "platform/keys.h"
+#include "platform/render.h"
+#include "platform/width.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int infd = 0, outfd = 1;
+
+// Bytes that give the terminal back: default colours, cursor shown, the
+// original screen. Written from a fatal signal handler too, so a constant.
+constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
+constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
+
+const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
+
+termios saved;          // the terminal's modes before we started
+termios rawmodes;       // our key-by-key modes
+bool intty = false;     // standard input is the terminal (not a file or pipe)
+bool atexitdone = false;
+
+volatile sig_atomic_t active = 0;  // the terminal is ours: restore on the way out
+volatile sig_atomic_t stopsig = 0; // first stop signal received
+volatile sig_atomic_t winch = 0;   // the window size changed
+int wake[2] = {-1, -1};            // the handlers write here so that poll wakes up
+
+const int stopsignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+const int fatalsignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
+struct sigaction oldactions[NSIG];
+bool handled[NSIG];
+
+Screen screen;
+const Grid* lastgrid = nullptr;
+bool small = false;   // the terminal is smaller than the screen; the notice shows
+bool ended = false;   // the input has ended; every further read says so
+
+keydec dec;
+char inbuf[512];
+size_t inpos = 0, inlen = 0;
+
+void onsignal(int sig)
+{
+    int e = errno;
+    if (sig == SIGWINCH)
+        winch = 1;
+    else if (!stopsig)
+        stopsig = sig;
+    if (wake[1] >= 0) {
+        ssize_t n = write(wake[1], "x", 1);
+        (void)n;
+    }
+    errno = e;
+}
+
+// A crash: give the terminal back with nothing but async-signal-safe calls,
+// then let the signal do what it did before (a core dump, a sanitizer report).
+void onfatal(int sig)
+{
+    if (active) {
+        active = 0;
+        ssize_t n = write(outfd, restorebytes, sizeof restorebytes - 1);
+        (void)n;
+        if (intty)
+            tcsetattr(infd, TCSANOW, &saved);
+    }
+    struct sigaction old = oldactions[sig];
+    if (old.sa_handler == SIG_IGN) {
+        std::memset(&old, 0, sizeof old);
+        old.sa_handler = SIG_DFL;
+    }
+    sigaction(sig, &old, nullptr);
+    raise(sig); // delivered when this handler returns
+}
+
+void install(int sig, void (*fn)(int))
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = fn;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: a blocked read, poll or sleep returns at once
+    if (sigaction(sig, &sa, &oldactions[sig]) == 0)
+        handled[sig] = true;
+}
+
+void drainwake()
+{
+    char b[64];
+    while (wake[0] >= 0 && read(wake[0], b, sizeof b) > 0) {
+    }
+}
+
+// All of buf in as few writes as the terminal takes (one, normally).
+void writeall(const char* p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(outfd, p, n);
+        if (w > 0) {
+            p += w;
+            n -= static_cast<size_t>(w);
+        } else if (w < 0 && errno == EINTR) {
+            continue;
+        } else if (w < 0 && errno == EAGAIN) {
+            pollfd pf{outfd, POLLOUT, 0};
+            poll(&pf, 1, 100);
+        } else {
+            // The terminal is gone; nothing shown is known any more.
+            rinvalidate(screen);
+            return;
+        }
+    }
+}
+
+void writeall(const std::string& s) { writeall(s.data(), s.size()); }
+
+int64_t monoms()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Waits for input or a signal. Returns 1 when input is readable, 0 on
+// timeout, -1 when a signal came.
+int waitinput(int waitms)
+{
+    pollfd pf[2] = {{infd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+    int r = poll(pf, wake[0] >= 0 ? 2 : 1, waitms);
+    if (r < 0)
+        return errno == EINTR ? -1 : 1; // a poll error: let read report it
+    if (r > 0 && (pf[1].revents & POLLIN)) {
+        drainwake();
+        if (!(pf[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            return -1;
+    }
+    return r > 0 ? 1 : 0;
+}
+
+// The decoder's byte source: the terminal, through a small buffer.
+int termbyte(void*, int waitms)
+{
+    if (inpos < inlen)
+        return static_cast<unsigned char>(inbuf[inpos++]);
+    if (ended || stopsig)
+        return KB_END;
+    int r = waitinput(waitms);
+    if (stopsig)
+        return KB_END;
+    if (r <= 0)
+        return KB_NONE;
+    ssize_t n = read(infd, inbuf, sizeof inbuf);
+    if (n > 0) {
+        inpos = 1;
+        inlen = static_cast<size_t>(n);
+        return static_cast<unsigned char>(inbuf[0]);
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return KB_NONE;
+    ended = true; // end of file, a hangup or a read error
+    return KB_END;
+}
+
+int64_t termclock(void*) { return monoms(); }
+
+void shownotice()
+{
+    std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
+    s += smallnotice;
+    writeall(s);
+    rinvalidate(screen);
+}
+
+// Looks at the window size after a change (or at the start).
+void checksize()
+{
+    winch = 0;
+    winsize ws;
+    bool fits = true;
+    if (ioctl(outfd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0)
+        fits = ws.ws_col >= SCRW && ws.ws_row >= SCRH;
+    // Terminals redraw, reflow or clear on a resize: repaint everything.
+    rinvalidate(screen);
+    small = !fits;
+    if (small)
+        shownotice();
+}
+
+void termshow(const Grid& g)
+{
+    lastgrid = &g;
+    if (winch)
+        checksize();
+    if (small || !active)
+        return;
+    std::string out;
+    rframe(screen, g, out);
+    if (!out.empty())
+        writeall(out);
+}
+
+int termkey()
+{
+    for (;;) {
+        if (stopsig || ended)
+            return KEY_END;
+        if (winch) {
+            checksize();
+            if (!small && lastgrid)
+                termshow(*lastgrid);
+        }
+        int k = keyread(dec);
+        if (k == KEY_NONE)
+            continue;
+        if (k == KEY_END)
+            return KEY_END;
+        if (small) { // typed while the screen could not be seen
+            dec.next = -1;
+            continue;
+        }
+        return k;
+    }
+}
+
+void setmodes(const termios& t)
+{
+    if (!intty)
+        return;
+    while (tcsetattr(infd, TCSANOW, &t) != 0 && errno == EINTR) {
+    }
+}
+
+// Reads one line in canonical mode. Returns false at end of input or on a
+// stop signal; line holds what came before the newline.
+bool readline(std::string& line)
+{
+    termios lm = rawmodes;
+    lm.c_lflag |= ICANON;  // the terminal collects the line; erase and kill work
+    lm.c_lflag |= ECHO;    // and shows what is typed
+    lm.c_lflag |= ECHOE;   // erase takes the character off the screen
+    lm.c_lflag |= ECHOK;   // so does the line kill
+#ifdef ECHOCTL
+    lm.c_lflag |= ECHOCTL; // control keys show as ^X, not as raw escape sequences
+#endif
+#ifdef ECHOKE
+    lm.c_lflag |= ECHOKE;
+#endif
+    lm.c_lflag |= IEXTEN;  // word erase and literal next
+    lm.c_lflag &= ~ISIG;   // Ctrl+C stays a key (it is dropped from the line)
+    lm.c_iflag |= ICRNL;   // Enter (CR) ends the line
+#ifdef IUTF8
+    lm.c_iflag |= IUTF8;   // erase takes a whole UTF-8 character
+#endif
+    lm.c_cc[VEOF] = _POSIX_VDISABLE; // Ctrl+D is not an end of input here
+    setmodes(lm);
+
+    bool ok = false;
+    char buf[4096];
+    for (;;) {
+        if (stopsig)
+            break;
+        int r = waitinput(-1);
+        if (stopsig)
+            break;
+        if (r <= 0)
+            continue; // a resize: handled at the next key read
+        ssize_t n = read(infd, buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            ended = true;
+            break;
+        }
+        std::string chunk(buf, static_cast<size_t>(n));
+        size_t nl = chunk.find('\n');
+        if (nl == std::string::npos && !intty)
+            nl = chunk.find('\r');
+        if (nl != std::string::npos) {
+            line.append(chunk, 0, nl);
+            // Anything after the newline was typed ahead: keep it for later.
+            dec.held.append(chunk, nl + 1, std::string::npos);
+            ok = true;
+            break;
+        }
+        line += chunk;
+    }
+    setmodes(rawmodes);
+    return ok;
+}
+
+bool termline(Grid& g, std::string& out)
+{
+    termshow(g);
+    out.clear();
+    if (stopsig || ended)
+        return false;
+    int y0 = g.cy;
+    // Bytes already read for the key decoder come first.
+    std::string pre = dec.held;
+    pre.append(inbuf + inpos, inlen - inpos);
+    dec.held.clear();
+    dec.next = -1;
+    inpos = inlen = 0;
+    std::string line;
+    bool ok;
+    size_t nl = pre.find_first_of("\r\n");
+    if (nl != std::string::npos) {
+        line = pre.substr(0, nl);
+        dec.held = pre.substr(nl + 1);
+        writeall(cleanline(line)); // never echoed: show it as the terminal would have
+        ok = true;
+    } else {
+        writeall(cleanline(pre));
+        line = pre;
+        ok = readline(line);
+    }
+    out = cleanline(line);
+    // The echo was laid out by the terminal, not by us.
+    winsize ws;
+    int cols = SCRW, rows = SCRH;
+    if (ioctl(outfd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+        cols = ws.ws_col;
+        rows = ws.ws_row;
+    }
+    if (g.cx + strwidth(line) + 2 >= (rows - y0) * cols)
+        rinvalidate(screen); // the echo may have scrolled the screen
+    else
+        rforgetrows(screen, y0);
+    screen.attr = -1;
+    return ok;
+}
+
+void termsleep(int ms)
+{
+    int64_t until = monoms() + ms;
+    for (;;) {
+        if (stopsig)
+            return;
+        int64_t left = until - monoms();
+        if (left <= 0)
+            return;
+        pollfd pf{wake[0], POLLIN, 0};
+        int r = poll(&pf, wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+        if (r > 0)
+            drainwake();
+    }
+}
+
+stimems termnow()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return stimems{static_cast<int64_t>(ts.tv_sec), static_cast<short>(ts.tv_nsec / 1000000)};
+}
+
+} // namespace
+
+std::string cleanline(const std::string& s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == 0x1B && i + 1 < s.size() && (s[i + 1] == '[' || s[i + 1] == 'O')) {
+            // A cursor or function key: ESC [ parameters final, ESC O final.
+            size_t j = i + 2;
+            if (s[i + 1] == '[' && j < s.size() && s[j] == '[')
+                j++;
+            while (j < s.size() && (static_cast<unsigned char>(s[j]) < 0x40 || static_cast<unsigned char>(s[j]) > 0x7E) &&
+                   static_cast<unsigned char>(s[j]) >= 0x20 && static_cast<unsigned char>(s[j]) < 0x7F)
+                j++;
+            if (j < s.size() && static_cast<unsigned char>(s[j]) >= 0x40 && static_cast<unsigned char>(s[j]) <= 0x7E)
+                j++;
+            i = j;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            i++;
+            continue;
+        }
+        if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(s[i + 1]) < 0xA0) {
+            i += 2; // C1 control characters in UTF-8
+            continue;
+        }
+        out += s[i++];
+    }
+    return out;
+}
+
+int termsignal() { return stopsig; }
+
+void termstop()
+{
+    if (!active)
+        return;
+    active = 0;
+    writeall(restorebytes, sizeof restorebytes - 1);
+    if (intty)
+        tcsetattr(infd, TCSANOW, &saved);
+    for (int s = 1; s < NSIG; s++)
+        if (handled[s]) {
+            sigaction(s, &oldactions[s], nullptr);
+            handled[s] = false;
+        }
+    for (int& fd : wake)
+        if (fd >= 0) {
+            close(fd);
+            fd = -1;
+        }
+}
+
+int termstart()
+{
+    if (!isatty(outfd)) {
+        std::fputs("pellavine: standard output is not a terminal\n", stderr);
+        return 1;
+    }
+    if (active)
+        return 0;
+    stopsig = 0;
+    winch = 0;
+    ended = false;
+    small = false;
+    lastgrid = nullptr;
+    inpos = inlen = 0;
+    dec = keydec{};
+    dec.get = termbyte;
+    dec.clock = termclock;
+    screen = Screen{};
+
+    intty = isatty(infd) && tcgetattr(infd, &saved) == 0;
+    if (intty) {
+        rawmodes = saved;
+        // Key by key, exactly as typed:
+        rawmodes.c_lflag &= ~ECHO;    // nothing typed is shown by the terminal
+        rawmodes.c_lflag &= ~ECHONL;  // not even newlines
+        rawmodes.c_lflag &= ~ICANON;  // no line editing: each byte arrives at once
+        rawmodes.c_lflag &= ~ISIG;    // Ctrl+C, Ctrl+\ and Ctrl+Z arrive as 3, 28, 26
+        rawmodes.c_lflag &= ~IEXTEN;  // Ctrl+V and Ctrl+O arrive as 22 and 15
+        rawmodes.c_iflag &= ~IXON;    // no flow control: Ctrl+S and Ctrl+Q arrive as 19 and 17
+        rawmodes.c_iflag &= ~IXOFF;   // and we never send it either
+        rawmodes.c_iflag &= ~ICRNL;   // Enter arrives as 13
+        rawmodes.c_iflag &= ~INLCR;   // Ctrl+J arrives as 10
+        rawmodes.c_iflag &= ~IGNCR;   // a CR is never dropped
+        rawmodes.c_iflag &= ~ISTRIP;  // all eight bits of UTF-8 bytes
+        rawmodes.c_iflag &= ~BRKINT;  // a break is not an interrupt
+        rawmodes.c_iflag &= ~PARMRK;  // no parity marks in the byte stream
+        rawmodes.c_iflag &= ~INPCK;
+        rawmodes.c_oflag &= ~OPOST;   // output goes out unchanged ("\n" only moves down)
+        rawmodes.c_cflag &= ~(CSIZE | PARENB);
+        rawmodes.c_cflag |= CS8;      // eight-bit characters
+        rawmodes.c_cc[VMIN] = 1;      // a read returns as soon as one byte is there
+        rawmodes.c_cc[VTIME] = 0;     // with no timer (waits are done with poll)
+        setmodes(rawmodes);
+    }
+
+    if (pipe(wake) == 0) {
+        for (int fd : wake) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+    } else {
+        wake[0] = wake[1] = -1;
+    }
+    for (int s : stopsignals)
+        install(s, onsignal);
+    install(SIGWINCH, onsignal);
+    for (int s : fatalsignals)
+        install(s, onfatal);
+
+    active = 1;
+    if (!atexitdone) {
+        std::atexit(termstop);
+        atexitdone = true;
+    }
+    writeall(startbytes, sizeof startbytes - 1);
+    checksize();
+
+    io.show = termshow;
+    io.key = termkey;
+    io.line = termline;
+    io.sleep = termsleep;
+    io.now = termnow;
+    return 0;
+}
