@@ -1,0 +1,82 @@
+#include "testio.h"
+
+scriptio tio;
+
+static int tkey()
+{
+    if (tio.onkey)
+        tio.onkey();
+    tio.keysread++;
+    if (tio.keys.empty())
+        return KEY_END;
+    int k = tio.keys.front();
+    tio.keys.pop_front();
+    return k;
+}
+
+static bool tline(Grid&, std::string& out)
+{
+    if (tio.online)
+        tio.online();
+    tio.linesread++;
+    if (tio.lines.empty())
+        return false;
+    out = std::move(tio.lines.front());
+    tio.lines.pop_front();
+    return true;
+}
+
+static void tsleep(int ms)
+{
+    if (tio.onsleep)
+        tio.onsleep(ms);
+    tio.slept.push_back(ms);
+    tio.nowms += ms;
+}
+
+static stimems tnow()
+{
+    stimems t;
+    t.s = tio.nowms / 1000;
+    t.ms = static_cast<short>(tio.nowms % 1000);
+    return t;
+}
+
+void tioreset(int64_t startms)
+{
+    tio = scriptio{};
+    tio.nowms = startms;
+    io = conio{};
+    io.show = nullptr;
+    io.key = tkey;
+    io.line = tline;
+    io.sleep = tsleep;
+    io.now = tnow;
+    cls();
+}
+
+void tiokeys(std::initializer_list<int> codes)
+{
+    for (int c : codes)
+        tio.keys.push_back(c);
+}
+
+void tiotype(std::string_view bytes)
+{
+    for (char c : bytes)
+        tio.keys.push_back(static_cast<unsigned char>(c));
+}
+
+void tioline(std::string_view line) { tio.lines.emplace_back(line); }
+
+std::vector<Cell> tiocells() { return scr.cells; }
+
+bool tiosame(const std::vector<Cell>& a, const std::vector<Cell>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (a[i].ch != b[i].ch || a[i].attr != b[i].attr || a[i].part != b[i].part)
+            return false;
+    return true;
+}

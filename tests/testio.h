@@ -1,0 +1,41 @@
+#pragma once
+// Scripted console io for tests: keys and lines come from queues, the clock
+// is fake and a sleep advances it. tioreset() installs the hooks into `io`
+// and clears the screen; nothing is ever shown (io.show stays null).
+#include "console/console.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct scriptio {
+    std::deque<int> keys;          // what getch returns, front first; KEY_END when empty
+    std::deque<std::string> lines; // what getline returns; end of input when empty
+    int64_t nowms = 0;             // the fake wall clock, in ms since the epoch
+    std::vector<int> slept;        // every sleep, in ms, in order
+    int keysread = 0;              // getch calls answered, KEY_END included
+    int linesread = 0;             // getline calls answered, end of input included
+    // Called at the moment of each key read, line read or sleep, before it is
+    // answered: the screen then is what the user sees while the program waits.
+    std::function<void()> onkey;
+    std::function<void()> online;
+    std::function<void(int ms)> onsleep;
+};
+
+extern scriptio tio;
+
+// Empties the queues and hooks, sets the clock to `startms`, installs the
+// scripted io and clears the screen (108 x 27, blank on black).
+void tioreset(int64_t startms = 1700000000000);
+
+void tiokeys(std::initializer_list<int> codes); // appends key codes
+void tiotype(std::string_view bytes);           // appends one key per byte
+void tioline(std::string_view line);            // appends one line
+
+// Snapshots of the screen: every cell's character, attribute and half.
+std::vector<Cell> tiocells();
+bool tiosame(const std::vector<Cell>& a, const std::vector<Cell>& b);
