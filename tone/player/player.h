@@ -1,0 +1,125 @@
+#pragma once
+// The tone player's sound-free parts: reading a request from "beepset.tmp",
+// turning it (or a whole score) into a list of tones, rendering those tones
+// as 16-bit samples a block at a time, and writing WAV and MIDI files.
+// Nothing here holds more than one block of rendered audio.
+#include "console/model.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+constexpr int RATE = 48000;        // samples per second, mono
+constexpr int RAMPMS = 5;          // fade in and out at every note edge, ms
+constexpr double LEVEL = 0.5;      // peak amplitude, a fraction of full scale
+constexpr int TICKS = 480;         // MIDI ticks per quarter note
+constexpr int STEPTICKS = 96;      // one time step at 120 beats per minute
+constexpr int TEMPO = 500000;      // microseconds per quarter note: 120 bpm
+
+// One request read from "beepset.tmp".
+struct sreq {
+    int mode = -1;         // -1 the empty request, 0 a stretch of a score, 1 one tone
+    int64_t sec = 0;       // when the editor made the request: seconds since 1970
+    int ms = 0;            // and milliseconds, 0 to 999
+    std::string path;      // mode 0: the score file
+    int start = 0;         // mode 0: first time step
+    int end = 0;           // mode 0: the step at which playback ends
+    double speed = 1.0;    // mode 0: one step lasts 100 / speed ms
+    int64_t freq = 0;      // mode 1: Hz
+    int leng = 0;          // mode 1: length in steps of 100 ms
+};
+
+// Reads a request. Line breaks may be CR LF or LF; blanks around fields are
+// allowed. 0 on success; -1 with a one-line reason in `err` when the text is
+// not a request. A text of nothing but blanks is the empty request.
+int parsereq(const std::string& text, sreq& r, std::string& err);
+
+// Reads and parses the request file at `path` (normally "beepset.tmp").
+int loadreq(const std::string& path, sreq& r, std::string& err);
+
+// Milliseconds from the request's time stamp to `nowms` (milliseconds since
+// 1970); 0 when the stamp lies in the future. Saturates instead of overflowing.
+int64_t lateness(const sreq& r, int64_t nowms);
+
+// One tone: samples [s, e) of the output at `freq` Hz.
+struct stone {
+    int64_t s = 0;
+    int64_t e = 0;
+    double freq = 0;
+};
+
+// Everything that is to be heard: tones in ascending order that never overlap,
+// inside [0, len) samples.
+struct splan {
+    std::vector<stone> tones;
+    int64_t len = 0;
+};
+
+// Whether a note of a score sounds: it has a staff row 0 to 84 and a length.
+bool sounds(const smusic& m);
+
+// A note that sounds, as steps [s, e).
+struct sspan {
+    int64_t s = 0;
+    int64_t e = 0;
+    smusic m;
+};
+// The notes of a score that sound, in order of start, each one cut short
+// where the next begins (a score file may hold overlapping notes).
+std::vector<sspan> melody(const std::vector<smusic>& notes);
+
+// A mode 1 request: one tone of r.freq Hz for r.leng x 100 ms. Frequencies
+// that cannot be played at RATE (0, negative, at or above half of it) give
+// silence of the same length.
+splan toneplan(const sreq& r);
+
+// A stretch of a score: steps [start, end) at `speed`, beginning `skipms`
+// milliseconds into it. `notes` may be in any order (a score file holds them
+// in ring order); where notes overlap, the later one cuts the earlier short.
+// Zero, negative or non-finite speeds and empty ranges give an empty plan.
+splan scoreplan(const std::vector<smusic>& notes, int start, int end, double speed, int64_t skipms);
+
+// The steps a whole score takes: from step 0 to the end of its last note that
+// sounds (0 when none does).
+int scoreend(const std::vector<smusic>& notes);
+
+// Renders a plan block by block, with one phase that runs on from tone to
+// tone and raised-cosine ramps of RAMPMS at both edges of every tone.
+struct ssynth {
+    splan plan;
+    int64_t pos = 0;   // next sample to render
+    size_t next = 0;   // first tone that has not ended before pos
+    double phase = 0;  // in cycles, 0 to 1
+};
+
+void synthstart(ssynth& sy, splan plan);
+// Writes up to `n` samples into `out`; returns how many (0 at the end).
+size_t synth(ssynth& sy, int16_t* out, size_t n);
+inline bool synthdone(const ssynth& sy) { return sy.pos >= sy.plan.len; }
+
+// Writes the whole plan to `path` as a 16-bit mono PCM WAV file, rendering
+// a block at a time. 0 on success; -1 with a reason in `err` (a file that
+// cannot be written completely is removed).
+int writewav(const std::string& path, const splan& plan, std::string& err);
+
+// Appends a MIDI variable-length quantity (0 to 0x0FFFFFFF).
+void midivlq(std::string& out, uint32_t v);
+// The whole score as a Standard MIDI File: format 0, one track, TICKS per
+// quarter at 120 bpm, one step STEPTICKS ticks, A of octave 3 key 69.
+std::string midibytes(const std::vector<smusic>& notes);
+// MIDI key of a note (C of octave 3 is 60), or -1 when it has none.
+int midikey(const smusic& m);
+
+// Reads the notes of the score file at `path` with the project's score
+// reader. 0 on success; -1 with a reason in `err`.
+int readscore(const std::string& path, std::vector<smusic>& notes, std::string& err);
+
+// What a request plays, starting `skipms` into a score stretch (mode 1 and
+// the empty request ignore it). Reads the score file for mode 0. 0 on
+// success; -1 with a reason in `err`.
+int reqplan(const sreq& r, int64_t skipms, splan& plan, std::string& err);
+
+// Writes `bytes` to `path` completely, or removes what was written. 0 or -1
+// with a reason in `err`.
+int writefile(const std::string& path, const std::string& bytes, std::string& err);
