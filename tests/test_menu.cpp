@@ -1,0 +1,457 @@
+// The menu bar: drawing, movement, clipping, command dispatch and the title
+// editor, driven by requests and by keys through the editor.
+#include "console/console.h"
+#include "console/ring.h"
+#include "dialogs/about.h"
+#include "dialogs/play.h"
+#include "editor/editor.h"
+#include "files/files.h"
+#include "menu/menu.h"
+#include "platform/proc.h"
+#include "platform/width.h"
+#include "testio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class Menu : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tioreset();
+        resetview();
+        resetfiles();
+        resetmenu();
+        resetplayset();
+        play = splay{};
+        ffile(3);
+        ASSERT_TRUE(filesaved);
+    }
+};
+
+// Cells of row y from x0 to x1 (exclusive) all in attribute a.
+bool rowattr(int y, int x0, int x1, int a)
+{
+    for (int x = x0; x < x1; x++)
+        if (gcell(scr, x, y).attr != a)
+            return false;
+    return true;
+}
+
+// Draws the bar and opens menu k at item i; returns the drop-down's rows.
+std::vector<std::string> opened(int k, int i, int x0, int w)
+{
+    tbx = k;
+    tby = i;
+    cls();
+    toolbar(-2);
+    toolbar(0);
+    std::vector<std::string> rows;
+    for (int y = 1; y < 2 + tb[static_cast<size_t>(k)].num + 1; y++)
+        rows.push_back(grow(scr, y, x0, x0 + w));
+    return rows;
+}
+
+TEST_F(Menu, BarShowsSixHeadingsAtTheirColumns)
+{
+    toolbar(-2);
+    EXPECT_EQ(grow(scr, 0, 0, 40), "  ◎  Pellavine  文件  编辑  序列  帮助 ");
+    EXPECT_TRUE(rowattr(0, 0, 108, 240)) << "the bar is 108 columns of black on white";
+    const int want[6] = {1, 5, 16, 22, 28, 34};
+    for (int k = 0; k < 6; k++)
+        EXPECT_EQ(tbheadx(k), want[k]) << "heading " << k;
+    EXPECT_EQ(gcell(scr, 0, 1).attr, 15) << "nothing below the bar";
+    EXPECT_EQ(scr.attr, 15);
+}
+
+TEST_F(Menu, DropDownsHaveTheirWidthsColoursAndRules)
+{
+    // Menu 0 as it opens: heading in 143, the first item in 240, the rest 143.
+    std::vector<std::string> rows = opened(0, 0, 1, 20);
+    std::vector<std::string> want = {
+        "+------------------+",
+        "| 关于 Pellavine   |",
+        "|------------------|",
+        "| 退出             |",
+        "+------------------+",
+    };
+    EXPECT_EQ(rows, want);
+    EXPECT_EQ(grow(scr, 0, 1, 5), " ◎ ");
+    EXPECT_TRUE(rowattr(0, 1, 5, 143));
+    EXPECT_TRUE(rowattr(0, 5, 108, 240)) << "the other headings stay as they were";
+    EXPECT_EQ(gcell(scr, 1, 2).attr, 143);
+    EXPECT_TRUE(rowattr(2, 2, 20, 240)) << "current item";
+    EXPECT_EQ(gcell(scr, 20, 2).attr, 143);
+    EXPECT_TRUE(rowattr(3, 1, 21, 143)) << "the rule";
+    EXPECT_TRUE(rowattr(4, 1, 21, 143)) << "an available item that is not current";
+    EXPECT_EQ(gcell(scr, 21, 3).attr, 15) << "nothing right of the box";
+    EXPECT_EQ(scr.attr, 15);
+
+    // Widths of the other menus: 16 for the title's, 12 for short labels
+    // (inner width at least 8), 20 for help; each under its heading.
+    struct {
+        int k, x, w;
+        const char* first;
+    } m[] = {
+        {1, 5, 16, "| 自定义标题   |"},
+        {2, 16, 12, "| 新建     |"},
+        {3, 22, 12, "| 清屏     |"},
+        {4, 28, 12, "| 播放     |"},
+        {5, 34, 20, "| Pellavine 帮助   |"},
+    };
+    for (const auto& e : m) {
+        rows = opened(e.k, 0, e.x, e.w + 2);
+        EXPECT_EQ(rows[0], "+" + std::string(static_cast<size_t>(e.w - 2), '-') + "+  ") << e.k;
+        EXPECT_EQ(rows[1], std::string(e.first) + "  ") << e.k;
+        EXPECT_EQ(gcell(scr, e.x - 1, 1).attr, 15) << e.k;
+    }
+    rows = opened(5, 2, 34, 20);
+    EXPECT_EQ(rows[2], "|------------------|");
+    EXPECT_EQ(rows[3], "| 检查更新         |");
+    EXPECT_TRUE(rowattr(4, 35, 53, 240)) << "检查更新 current";
+    EXPECT_TRUE(rowattr(2, 35, 53, 143)) << "Pellavine 帮助 no longer current";
+}
+
+TEST_F(Menu, MovementStopsAtTheEndsAndSkipsSeparators)
+{
+    toolbar(1);
+    EXPECT_EQ(tbx, 0) << "no menu before the first";
+    toolbar(3);
+    EXPECT_EQ(tby, 0) << "no item above the first";
+    toolbar(4);
+    EXPECT_EQ(tby, 2) << "down from 关于 lands on 退出, past the separator";
+    toolbar(4);
+    EXPECT_EQ(tby, 2) << "no item below the last";
+    toolbar(3);
+    EXPECT_EQ(tby, 0) << "and back up past it";
+
+    toolbar(2);
+    toolbar(2);
+    EXPECT_EQ(tbx, 2);
+    for (int i = 0; i < 4; i++)
+        toolbar(4);
+    EXPECT_EQ(tby, 4);
+    toolbar(1);
+    EXPECT_EQ(tbx, 1);
+    EXPECT_EQ(tby, 0) << "another menu starts at its first item";
+    for (int i = 0; i < 10; i++)
+        toolbar(2);
+    EXPECT_EQ(tbx, 5) << "no menu after the last";
+    EXPECT_EQ(tby, 0);
+    for (int i = 0; i < 4; i++) {
+        toolbar(4);
+        EXPECT_FALSE(toolbar(-4)) << "every reachable item can be chosen";
+    }
+    EXPECT_EQ(tby, 2);
+
+    // Requests 1 to 4 and unknown codes draw nothing.
+    std::vector<Cell> before = tiocells();
+    for (int r : {1, 2, 3, 4, -4, 5, -3, 99})
+        toolbar(r);
+    EXPECT_TRUE(tiosame(before, tiocells()));
+}
+
+TEST_F(Menu, UnavailableItemsShowGreyAndCannotBeChosen)
+{
+    stb& m = tb[2];
+    m.tbi[1].ava = false; // "打开" made unavailable
+    tbx = 2;
+    tby = 1;
+    EXPECT_TRUE(toolbar(-4));
+    cls();
+    toolbar(0);
+    EXPECT_TRUE(rowattr(3, 17, 27, 247)) << "current but unavailable";
+    tby = 0;
+    toolbar(4);
+    EXPECT_EQ(tby, 1) << "an unavailable ordinary item is not skipped";
+    tby = 2;
+    cls();
+    toolbar(0);
+    EXPECT_TRUE(rowattr(3, 17, 27, 128)) << "unavailable and not current";
+    EXPECT_EQ(gcell(scr, 27, 3).attr, 143) << "its frame stays grey";
+    EXPECT_TRUE(rowattr(4, 17, 27, 240));
+}
+
+TEST_F(Menu, AnotherTitleMovesTheHeadingsAndTheirDropDowns)
+{
+    wintitle = "Hello";
+    EXPECT_EQ(tbheadx(2), 16) << "the bar keeps the old heading until the table is rebuilt";
+    tbset();
+    toolbar(-2);
+    EXPECT_EQ(grow(scr, 0, 0, 36), "  ◎  Hello  文件  编辑  序列  帮助 ");
+    const int want[6] = {1, 5, 12, 18, 24, 30};
+    for (int k = 0; k < 6; k++)
+        EXPECT_EQ(tbheadx(k), want[k]);
+    tbx = 2;
+    toolbar(0);
+    EXPECT_EQ(grow(scr, 1, 12, 24), "+----------+");
+    EXPECT_EQ(gcell(scr, 12, 0).attr, 143);
+}
+
+TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
+{
+    // 150 columns of title; the cut falls in the middle of the wide character.
+    wintitle = std::string(76, 'T') + "标" + std::string(72, 'x');
+    tbset();
+    toolbar(-2);
+    EXPECT_TRUE(rowattr(0, 0, 108, 240));
+    EXPECT_EQ(strwidth(grow(scr, 0)), 108);
+    EXPECT_EQ(grow(scr, 0, 0, 10), "  ◎  TTTT");
+    EXPECT_EQ(grow(scr, 0, 80, 108), "TT   文件  编辑  序列  帮助 ") << "half a character is left out";
+    EXPECT_EQ(tbheadx(2), 84);
+    EXPECT_EQ(tbheadx(5), 102) << "the other headings all keep their room";
+
+    // Every drop-down stays on the bar; the last one is moved left to fit.
+    for (int k = 0; k < 6; k++) {
+        cls();
+        tbx = k;
+        toolbar(-2);
+        toolbar(0);
+        int rows = tb[static_cast<size_t>(k)].num + 3;
+        for (int y = rows + 1; y < 27; y++)
+            EXPECT_EQ(grow(scr, y), std::string(108, ' ')) << "menu " << k << " row " << y;
+        EXPECT_EQ(gcell(scr, 107, 1).ch, k >= 4 ? U'+' : U' ') << k;
+    }
+    EXPECT_EQ(grow(scr, 1, 88, 108), "+------------------+");
+    EXPECT_EQ(grow(scr, 4, 88, 108), "| 检查更新         |");
+    EXPECT_EQ(grow(scr, 1, 0, 88), std::string(88, ' '));
+
+    // Headings that do not fit even without the title are cut at the edge.
+    tb[3].name = std::string(120, 'E');
+    cls();
+    toolbar(-2);
+    EXPECT_EQ(grow(scr, 1), std::string(108, ' '));
+    EXPECT_EQ(grow(scr, 0, 0, 16), "  ◎    文件  EE") << "the title gave up all its room";
+    EXPECT_EQ(grow(scr, 0, 104, 108), "EEEE");
+    tbx = 5;
+    toolbar(0); // its heading lies past the bar: only the drop-down shows
+    EXPECT_EQ(grow(scr, 1, 88, 108), "+------------------+");
+    EXPECT_EQ(grow(scr, 0, 104, 108), "EEEE");
+}
+
+// ---- dispatch ----
+
+TEST_F(Menu, UnknownCommandsDoNothing)
+{
+    music.push(smusic{3, 3, 1, 2, false});
+    filesaved = false;
+    std::vector<Cell> before = tiocells();
+    for (const char* f : {"", "NFILE", "Close", "play ", " about", "help\n", "clear2", "wintitl", "x"}) {
+        EXPECT_EQ(funcmatch(f), 0) << '"' << f << '"';
+    }
+    EXPECT_TRUE(tiosame(before, tiocells()));
+    EXPECT_EQ(tio.keysread, 0);
+    EXPECT_EQ(tio.linesread, 0);
+    EXPECT_EQ(music.size(), 2u);
+    EXPECT_FALSE(filesaved);
+    EXPECT_EQ(funcmatch("clear"), 2);
+}
+
+TEST_F(Menu, NewAndCloseFileBothStartAnEmptyScore)
+{
+    for (const char* f : {"nfile", "cfile"}) {
+        music.push(smusic{3, 3, 1, 2, false});
+        mousex = 40;
+        EXPECT_EQ(funcmatch(f), 0);
+        EXPECT_EQ(music.size(), 1u) << f;
+        EXPECT_EQ(mousex, 0) << f;
+        EXPECT_EQ(tio.keysread, 0) << f << ": a saved score needs no question";
+    }
+}
+
+TEST_F(Menu, PlayStoresTheDialogResult)
+{
+    music.push(smusic{0, 3, 1, 5, false});
+    mousex = 3;
+    musicleng = 120;
+    tiokeys({9, 9, 9, 9, 9, 9, 9, 9, 13}); // to OK
+    EXPECT_EQ(funcmatch("play"), -1);
+    EXPECT_TRUE(play.yn);
+    EXPECT_EQ(play.start, 0);
+    EXPECT_EQ(play.end, 120);
+    EXPECT_FLOAT_EQ(play.speed, 1.0f);
+
+    play.start = 55;
+    tiokeys({9, 9, 9, 9, 9, 9, 9, 13}); // to Cancel
+    EXPECT_EQ(funcmatch("play"), -2);
+    EXPECT_FALSE(play.yn);
+    EXPECT_EQ(play.start, 0) << "the whole result is stored";
+    EXPECT_EQ(play.end, 120);
+}
+
+// A stand-in for the desktop's opener that writes each address it is given
+// to a file beside itself.
+struct fakeopener {
+    std::string dir, oldpath;
+    fakeopener()
+    {
+        char tmpl[] = "/tmp/pvmenu.XXXXXX";
+        dir = mkdtemp(tmpl);
+        std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
+        std::ofstream(dir + "/open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
+        chmod((dir + "/xdg-open").c_str(), 0755);
+        chmod((dir + "/open").c_str(), 0755);
+        const char* p = std::getenv("PATH");
+        oldpath = p ? p : "";
+        setenv("PATH", dir.c_str(), 1);
+    }
+    ~fakeopener()
+    {
+        setenv("PATH", oldpath.c_str(), 1);
+        std::remove((dir + "/xdg-open").c_str());
+        std::remove((dir + "/open").c_str());
+        std::remove((dir + "/opened").c_str());
+        rmdir(dir.c_str());
+    }
+    // The addresses opened so far, waiting up to 5 s for `n` of them.
+    std::vector<std::string> opened(size_t n)
+    {
+        std::vector<std::string> out;
+        for (int i = 0; i < 500; i++) {
+            out.clear();
+            std::ifstream f(dir + "/opened");
+            for (std::string l; std::getline(f, l);)
+                out.push_back(l);
+            if (out.size() >= n)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return out;
+    }
+};
+
+TEST_F(Menu, UpdateOpensTheUpdatePage)
+{
+    fakeopener o;
+    std::vector<Cell> before = tiocells();
+    EXPECT_EQ(funcmatch("update"), 0);
+    EXPECT_EQ(o.opened(1), std::vector<std::string>{UPDATEURL});
+    EXPECT_TRUE(tiosame(before, tiocells()));
+    EXPECT_EQ(tio.keysread, 0);
+}
+
+// ---- the title editor ----
+
+TEST_F(Menu, AShorterTitleMovesTheHeadingsLeft)
+{
+    toolbar(-2);
+    tbx = 2;
+    tby = 3;
+    tioline("Hello");
+    std::string seen;
+    tio.online = [&] {
+        seen = grow(scr, 0, 0, 20);
+        EXPECT_TRUE(rowattr(0, 6, 15, 143)) << "the old title blanked in white on grey";
+        EXPECT_EQ(scr.cx, 6);
+    };
+    EXPECT_FALSE(funcmatch("wintitle"));
+    EXPECT_EQ(seen, "  ◎" + std::string(13, ' ') + "文件");
+    EXPECT_EQ(wintitle, "Hello");
+    EXPECT_EQ(tb[1].name, "Hello");
+    EXPECT_EQ(tbx, 0);
+    EXPECT_EQ(tby, 0);
+    EXPECT_EQ(grow(scr, 0, 0, 36), "  ◎  Hello  文件  编辑  序列  帮助 ");
+    EXPECT_TRUE(rowattr(0, 0, 108, 240)) << "the bar is redrawn whole";
+    EXPECT_EQ(scr.attr, 15);
+}
+
+TEST_F(Menu, ALongerTitleIsTakenAsTyped)
+{
+    toolbar(-2);
+    tioline("  My melody, 第二版  ");
+    EXPECT_FALSE(fwintitle());
+    EXPECT_EQ(wintitle, "  My melody, 第二版  ");
+    EXPECT_EQ(grow(scr, 0, 0, 52), "  ◎    My melody, 第二版    文件  编辑  序列  帮助 ");
+    EXPECT_EQ(tbheadx(2), 28);
+}
+
+TEST_F(Menu, AnEmptyTitleKeepsTheOldOne)
+{
+    toolbar(-2);
+    tbx = 2;
+    tby = 1;
+    tioline("");
+    EXPECT_TRUE(fwintitle());
+    EXPECT_EQ(wintitle, "Pellavine");
+    EXPECT_EQ(tbx, 2) << "the table is not rebuilt";
+    EXPECT_EQ(tby, 1);
+    EXPECT_EQ(grow(scr, 0, 5, 16), "           ") << "blanked until the editor repaints";
+    // End of input is an empty line too.
+    EXPECT_TRUE(fwintitle());
+    EXPECT_EQ(wintitle, "Pellavine");
+    EXPECT_EQ(scr.attr, 15);
+}
+
+// ---- through the editor's keys ----
+
+TEST_F(Menu, ExitWithASavedScoreEndsAtOnce)
+{
+    tiokeys({9, 's', 13, 'x'});
+    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(tio.keysread, 3) << "no dialog, no further key";
+}
+
+TEST_F(Menu, ExitWithUnsavedChangesAsksFirst)
+{
+    bool asked = false;
+    // Space makes a note; Tab, s, Enter choose 退出; the dialog's first
+    // button (取消) keeps the editor running; then 退出 again and 放弃.
+    tiokeys({' ', 9, 's', 13, 13, 9, 's', 13, 9, 13, 'x'});
+    tio.onkey = [&] {
+        if (grow(scr, 12, 41, 65).find("文件尚未保存") != std::string::npos)
+            asked = true;
+    };
+    EXPECT_EQ(edit(), 0);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(tio.keysread, 10) << "ended right after 放弃";
+    EXPECT_EQ(music.size(), 2u) << "the score was left as it was";
+}
+
+TEST_F(Menu, ReopeningShowsTheSameItem)
+{
+    // Tab, d, d, s (打开), Tab closes, Tab reopens: 打开 is still current.
+    tiokeys({9, 'd', 'd', 's', 9, 9});
+    std::vector<std::string> shot;
+    tio.onkey = [&] {
+        if (tio.keysread == 6)
+            shot = {grow(scr, 0, 16, 22), grow(scr, 3, 16, 28)};
+    };
+    EXPECT_EQ(edit(), 0);
+    ASSERT_EQ(shot.size(), 2u);
+    EXPECT_EQ(shot[0], " 文件 ");
+    EXPECT_EQ(shot[1], "| 打开     |");
+    EXPECT_TRUE(rowattr(3, 17, 27, 240)) << "打开 highlighted";
+    EXPECT_TRUE(rowattr(2, 17, 27, 143));
+}
+
+TEST_F(Menu, ClearRestartsManyTimesWithoutGrowing)
+{
+    // 编辑 → 清屏, two hundred times, then 退出.
+    for (int i = 0; i < 200; i++)
+        tiokeys({9, 'd', 'd', 'd', 13});
+    tiokeys({9, 's', 13});
+    int restarts = 0;
+    tio.onkey = [&] {
+        // The menu bar shows 编辑's drop-down when 清屏 is chosen.
+        if (!tio.keys.empty() && tio.keys.front() == 13 && grow(scr, 2, 22, 34) == "| 清屏     |")
+            restarts++;
+    };
+    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(restarts, 200) << "every restart starts with the menu cursor on the first menu";
+    EXPECT_EQ(tio.keys.size(), 0u);
+    EXPECT_EQ(tbx, 0);
+    EXPECT_EQ(tby, 2);
+}
+
+} // namespace
