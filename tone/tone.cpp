@@ -49,10 +49,9 @@ std::string beeptext(int mode, const splay& playtmp, int heig, int pitch, bool r
         // the decimal point is always ".".
         std::snprintf(buf, sizeof buf, "\r\n%d %d ", playtmp.start, playtmp.end);
         out += buf;
-        int n = std::snprintf(nullptr, 0, "%f", static_cast<double>(playtmp.speed));
-        std::string sp(static_cast<size_t>(n) + 1, '\0');
-        std::snprintf(sp.data(), sp.size(), "%f", static_cast<double>(playtmp.speed));
-        sp.resize(static_cast<size_t>(n));
+        // The largest float is 39 digits before the point: 64 bytes always fit.
+        char sp[64];
+        std::snprintf(sp, sizeof sp, "%f", static_cast<double>(playtmp.speed));
         return out + sp;
     }
     if (mode == 1) {
