@@ -150,6 +150,7 @@ void rforgetrows(Screen& s, int y0)
     if (s.front.w > 0 && y0 < s.front.h)
         std::fill(s.known.begin() + static_cast<std::ptrdiff_t>(idx(s.front, 0, y0)), s.known.end(), 0);
     s.cx = s.cy = -1;
+    s.attr = -1;
 }
 
 void rframe(Screen& s, const Grid& g, std::string& out)

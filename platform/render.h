@@ -17,7 +17,7 @@ struct Screen {
 
 // Forgets everything: the next frame clears the terminal and draws every cell.
 void rinvalidate(Screen& s);
-// Forgets rows y0 to the bottom and the cursor position (after a line read,
+// Forgets rows y0 to the bottom, the cursor position and the colours (after a line read,
 // whose echo the program did not lay out itself).
 void rforgetrows(Screen& s, int y0);
 
