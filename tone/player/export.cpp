@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,16 +28,20 @@ void putbe(std::string& o, uint32_t v, int bytes)
 }
 
 // Closes `f` and reports whether everything written reached the file; on
-// failure removes the file and puts the reason in `err`.
+// failure removes what was written (only a regular file: never a device or
+// a pipe given as the output) and puts the reason in `err`.
 int finish(FILE* f, bool ok, int werr, const std::string& path, std::string& err)
 {
+    struct stat st{};
+    bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
     if (std::fclose(f) != 0 && ok) {
         ok = false;
         werr = errno;
     }
     if (ok)
         return 0;
-    std::remove(path.c_str());
+    if (regular)
+        std::remove(path.c_str());
     err = "cannot write " + path + ": " + std::strerror(werr);
     return -1;
 }

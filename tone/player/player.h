@@ -90,7 +90,7 @@ struct ssynth {
     splan plan;
     int64_t pos = 0;   // next sample to render
     size_t next = 0;   // first tone that has not ended before pos
-    double phase = 0;  // in cycles, 0 to 1
+    uint64_t phase = 0; // a fraction of a cycle, in units of 2^-64
 };
 
 void synthstart(ssynth& sy, splan plan);

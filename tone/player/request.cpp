@@ -1,6 +1,7 @@
 #include "tone/player/player.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -61,11 +62,13 @@ bool todouble(const std::string& s, double& v)
 {
     const char* e = s.data() + s.size();
     auto [p, ec] = std::from_chars(s.data(), e, v);
-    // Out of range means a speed too large or too small for a double: it
-    // still is a number, and plays nothing useful either way.
-    if (ec == std::errc::result_out_of_range && p == e)
-        return true;
-    return ec == std::errc() && p == e;
+    if (p != e)
+        return false;
+    // Too large or too small for a double: still a number, which strtod
+    // turns into infinity or zero (the player never changes the C locale).
+    if (ec == std::errc::result_out_of_range)
+        v = std::strtod(s.c_str(), nullptr);
+    return ec == std::errc() || ec == std::errc::result_out_of_range;
 }
 
 constexpr int64_t I64MIN = std::numeric_limits<int64_t>::min();
