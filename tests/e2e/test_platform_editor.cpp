@@ -1,0 +1,405 @@
+// The editor itself in a pseudo-terminal, seen through libvterm: the first
+// frame, one edit, the ways out, and the terminal given back.
+#include "console/console.h"
+#include "vt.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using clk = std::chrono::steady_clock;
+
+std::string scratchdir()
+{
+    char tmpl[] = "/tmp/pve2e.XXXXXX";
+    const char* d = mkdtemp(tmpl);
+    return d ? d : "/tmp";
+}
+
+// The editor running in a pseudo-terminal of the given size.
+struct session {
+    int master = -1, slave = -1;
+    pid_t pid = -1;
+    vt term;
+    std::string out;      // every byte the editor wrote
+    size_t mark = 0;      // start of the bytes since the last snapshot
+    int status = -1;
+    std::string dir = scratchdir();
+    termios before{};
+
+    session(int cols, int rows) : term(cols, rows)
+    {
+        winsize ws{};
+        ws.ws_col = static_cast<unsigned short>(cols);
+        ws.ws_row = static_cast<unsigned short>(rows);
+        if (openpty(&master, &slave, nullptr, nullptr, &ws) != 0)
+            return;
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        fcntl(slave, F_SETFD, FD_CLOEXEC);
+        tcgetattr(slave, &before);
+        // What a shell had left on the screen before the editor started.
+        term.feed("user@host:~$ pellavine\r\n");
+        pid = fork();
+        if (pid == 0) {
+            setsid();
+            ioctl(slave, TIOCSCTTY, 0);
+            dup2(slave, 0);
+            dup2(slave, 1);
+            dup2(slave, 2);
+            if (chdir(dir.c_str()) != 0)
+                _exit(126);
+            setenv("TERM", "xterm-256color", 1);
+            execl(PV_EDITOR, PV_EDITOR, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~session()
+    {
+        if (pid > 0 && status < 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0)
+            close(master);
+        if (slave >= 0)
+            close(slave);
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (dir.rfind("/tmp/pve2e.", 0) == 0) {
+            pid_t p = fork();
+            if (p == 0) {
+                execl("/bin/rm", "rm", "-rf", dir.c_str(), static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            if (p > 0)
+                waitpid(p, nullptr, 0);
+        }
+    }
+
+    // Feeds output to the terminal until cond holds or ms pass.
+    bool until(const std::function<bool()>& cond, int ms = 5000)
+    {
+        auto end = clk::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            if (cond())
+                return true;
+            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - clk::now()).count());
+            if (left <= 0 || master < 0)
+                return cond();
+            pollfd pf{master, POLLIN, 0};
+            if (poll(&pf, 1, std::min(left, 50)) > 0) {
+                char buf[8192];
+                ssize_t n = read(master, buf, sizeof buf);
+                if (n > 0) {
+                    out.append(buf, static_cast<size_t>(n));
+                    term.feed(std::string(buf, static_cast<size_t>(n)));
+                } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                    // The other side is closed: wait for the process instead.
+                    exited(left);
+                    return cond();
+                }
+            }
+            exited(0);
+        }
+    }
+    // Output that has stopped coming for quiet ms.
+    void settle(int quiet = 150)
+    {
+        size_t n = out.size();
+        for (int i = 0; i < 40; i++) {
+            until([] { return false; }, quiet);
+            if (out.size() == n)
+                return;
+            n = out.size();
+        }
+    }
+    void send(const std::string& s)
+    {
+        ssize_t n = write(master, s.data(), s.size());
+        (void)n;
+    }
+    // True once the process has ended (waiting at most ms).
+    bool exited(int ms)
+    {
+        if (status >= 0)
+            return true;
+        auto end = clk::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            int st = 0;
+            pid_t r = waitpid(pid, &st, WNOHANG);
+            if (r == pid) {
+                status = st;
+                return true;
+            }
+            if (clk::now() >= end)
+                return false;
+            usleep(10000);
+        }
+    }
+    // Drains what is left and waits for the end.
+    bool finish(int ms = 5000)
+    {
+        until([&] { return status >= 0; }, ms);
+        until([] { return false; }, 100);
+        return exited(0);
+    }
+    size_t since()
+    {
+        size_t n = out.size() - mark;
+        mark = out.size();
+        return n;
+    }
+    std::string screen() const
+    {
+        std::string s;
+        for (int y = 0; y < term.h; y++)
+            s += term.row(y) + "\n";
+        return s;
+    }
+};
+
+bool firstframe(session& s)
+{
+    return s.term.row(26).rfind("音符: C", 0) == 0;
+}
+
+void expectrestored(session& s)
+{
+    // Back on the original screen, colours reset, cursor shown.
+    EXPECT_EQ(s.term.row(0).rfind("user@host:~$ pellavine", 0), 0u) << s.screen();
+    EXPECT_EQ(s.term.penfg(), -1);
+    EXPECT_EQ(s.term.penbg(), -1);
+    size_t shown = s.out.rfind("\x1b[?25h"), left = s.out.rfind("\x1b[?1049l");
+    EXPECT_NE(shown, std::string::npos);
+    EXPECT_NE(left, std::string::npos);
+    // And the terminal modes as they were.
+    termios after{};
+    ASSERT_EQ(tcgetattr(s.slave, &after), 0);
+    EXPECT_EQ(after.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), s.before.c_lflag & (ECHO | ICANON | ISIG | IEXTEN));
+    EXPECT_EQ(after.c_iflag & (ICRNL | IXON), s.before.c_iflag & (ICRNL | IXON));
+    EXPECT_EQ(after.c_oflag & OPOST, s.before.c_oflag & OPOST);
+}
+
+} // namespace
+
+TEST(Editor, FirstFrameOneEditAndCtrlC)
+{
+    session s(SCRW, SCRH);
+    ASSERT_GT(s.pid, 0);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    s.settle();
+    size_t first = s.since();
+    vt& t = s.term;
+    EXPECT_EQ(t.row(1, 6, 15), "|00:00:00");
+    EXPECT_EQ(t.row(17, 0, 6), "   C3|");
+    EXPECT_EQ(t.ch(4, 17), U'3');
+    EXPECT_EQ(t.bg(4, 17), consoleindex(15)); // black on white
+    EXPECT_EQ(t.fg(4, 17), consoleindex(0));
+    EXPECT_EQ(t.row(2, 106), "↑ ");
+    EXPECT_EQ(t.row(24, 106), "↓ ");
+
+    s.send(" ");
+    ASSERT_TRUE(s.until([&] { return t.ch(6, 17) == U'<' && t.row(26, 94).rfind("  修改音符长度", 0) == 0; }))
+        << s.screen();
+    s.settle();
+    size_t edit = s.since();
+
+    // The score has changed: Ctrl+C asks first; Tab, Enter chooses 放弃.
+    s.send("\x03");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("文件尚未保存，是否继续？") != std::string::npos; }))
+        << s.screen();
+    s.send("\t");
+    s.send("\r");
+    ASSERT_TRUE(s.finish()) << s.screen();
+    ASSERT_TRUE(WIFEXITED(s.status));
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    expectrestored(s);
+    std::printf("[ bytes    ] editor first frame %zu, Space edit %zu\n", first, edit);
+}
+
+TEST(Editor, CtrlSSavesThroughLineInput)
+{
+    // Ctrl+S arrives (no flow control), Ctrl+\\ does not kill (no signal
+    // keys), and the save dialog's fields read whole lines with the
+    // terminal's echo and line editing.
+    session s(SCRW, SCRH);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    s.send("\x1c");
+    s.send("\x13");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("保存文件") != std::string::npos; })) << s.screen();
+
+    // Enter opens the folder field; the folder typed right behind it, before
+    // the line read began, is kept and read as the line.
+    s.send("\r" + s.dir + "\r");
+    ASSERT_TRUE(s.until([&] { return s.screen().find(s.dir) != std::string::npos; })) << s.screen();
+
+    // The name field, typed once the terminal is in line mode: Backspace
+    // erases, Ctrl+C is dropped, Enter ends the line.
+    s.send("\t\r");
+    auto linemode = [&] {
+        termios t{};
+        return tcgetattr(s.slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
+    };
+    ASSERT_TRUE(s.until(linemode)) << s.screen();
+    s.send("歌x\x7f\x03曲");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("歌") != std::string::npos; })) << s.screen(); // the echo
+    s.send("\r");
+    ASSERT_TRUE(s.until([&] { return !linemode(); }));
+    termios raw{};
+    tcgetattr(s.slave, &raw);
+    EXPECT_FALSE(raw.c_lflag & (ECHO | ICANON | ISIG));
+    EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
+
+    s.send("\t\t\r"); // 取消, 确定, press
+    std::string file = s.dir + "/歌曲.pvx";
+    ASSERT_TRUE(s.until([&] { return access(file.c_str(), F_OK) == 0; })) << s.screen();
+    s.settle();
+    // The typed lines ended up in the fields, nothing else of the echo shows.
+    EXPECT_TRUE(firstframe(s)) << s.screen();
+    std::string all = s.screen();
+    size_t name = all.find("歌曲"), ext = all.find(".pvx", name);
+    ASSERT_NE(name, std::string::npos) << all;
+    ASSERT_NE(ext, std::string::npos) << all;
+    EXPECT_EQ(all.substr(name + 6, ext - name - 6).find_first_not_of(' '), std::string::npos) << all;
+    EXPECT_EQ(all.find("^C"), std::string::npos) << all;
+
+    s.send("\x03"); // saved: ends at once
+    ASSERT_TRUE(s.finish()) << s.screen();
+    ASSERT_TRUE(WIFEXITED(s.status));
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    expectrestored(s);
+}
+
+TEST(Editor, LargerTerminalKeepsTheLayout)
+{
+    session s(SCRW + 20, SCRH + 5);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    EXPECT_EQ(s.term.row(17, 0, 6), "   C3|");
+    EXPECT_EQ(s.term.bg(SCRW + 5, 10), 0); // outside the editor: black
+    s.send("\x03");
+    ASSERT_TRUE(s.finish());
+    EXPECT_TRUE(WIFEXITED(s.status));
+}
+
+TEST(Editor, SmallWindowShowsANoticeUntilItIsLargeEnough)
+{
+    session s(80, 24);
+    ASSERT_GT(s.pid, 0);
+    ASSERT_TRUE(s.until([&] { return s.term.row(0).find("终端窗口太小") != std::string::npos; })) << s.screen();
+    s.send(" "); // discarded: nobody could see where it would go
+    s.settle();
+    EXPECT_FALSE(firstframe(s));
+
+    winsize ws{};
+    ws.ws_col = SCRW;
+    ws.ws_row = SCRH;
+    vterm_set_size(s.term.term, SCRH, SCRW);
+    ASSERT_EQ(ioctl(s.master, TIOCSWINSZ, &ws), 0); // the kernel sends SIGWINCH
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    s.settle();
+    EXPECT_EQ(s.term.row(17, 0, 6), "   C3|");
+    EXPECT_NE(s.term.ch(6, 17), U'<'); // the Space typed meanwhile did nothing
+    EXPECT_EQ(s.term.row(0).find("终端窗口太小"), std::string::npos);
+
+    // Shrinking again brings the notice back; growing repaints everything.
+    ws.ws_col = 100;
+    vterm_set_size(s.term.term, SCRH, 100);
+    ioctl(s.master, TIOCSWINSZ, &ws);
+    ASSERT_TRUE(s.until([&] { return s.term.row(0).find("终端窗口太小") != std::string::npos; }));
+    ws.ws_col = SCRW;
+    vterm_set_size(s.term.term, SCRH, SCRW);
+    ioctl(s.master, TIOCSWINSZ, &ws);
+    ASSERT_TRUE(s.until([&] { return firstframe(s) && s.term.row(17, 0, 6) == "   C3|"; })) << s.screen();
+
+    s.send("\x03");
+    ASSERT_TRUE(s.finish());
+    EXPECT_TRUE(WIFEXITED(s.status));
+    expectrestored(s);
+}
+
+TEST(Editor, StopSignalsRestoreTheTerminal)
+{
+    for (int sig : {SIGTERM, SIGINT, SIGQUIT}) {
+        session s(SCRW, SCRH);
+        ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+        kill(s.pid, sig);
+        ASSERT_TRUE(s.finish()) << "signal " << sig;
+        ASSERT_TRUE(WIFEXITED(s.status)) << "signal " << sig;
+        EXPECT_EQ(WEXITSTATUS(s.status), 128 + sig);
+        expectrestored(s);
+    }
+}
+
+TEST(Editor, CrashStillGivesTheTerminalBack)
+{
+    session s(SCRW, SCRH);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    kill(s.pid, SIGSEGV);
+    ASSERT_TRUE(s.finish());
+    // Ends as the crash would have ended it (or through a sanitizer's report).
+    EXPECT_TRUE((WIFSIGNALED(s.status) && WTERMSIG(s.status) == SIGSEGV) ||
+                (WIFEXITED(s.status) && WEXITSTATUS(s.status) != 0));
+    expectrestored(s);
+}
+
+TEST(Editor, HangupEndsTheProgram)
+{
+    session s(SCRW, SCRH);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    close(s.master); // the terminal window is closed
+    s.master = -1;
+    ASSERT_TRUE(s.exited(5000));
+    EXPECT_TRUE(WIFEXITED(s.status)); // ended on its own path, not killed
+}
+
+TEST(Editor, NeedsATerminal)
+{
+    int outp[2], errp[2];
+    ASSERT_EQ(pipe(outp), 0);
+    ASSERT_EQ(pipe(errp), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(outp[1], 1);
+        dup2(errp[1], 2);
+        execl(PV_EDITOR, PV_EDITOR, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(outp[1]);
+    close(errp[1]);
+    std::string out, err;
+    auto drain = [](int fd, std::string& to) {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(fd, buf, sizeof buf)) > 0)
+            to.append(buf, static_cast<size_t>(n));
+        close(fd);
+    };
+    drain(outp[0], out);
+    drain(errp[0], err);
+    int st = 0;
+    auto end = clk::now() + std::chrono::seconds(5);
+    while (waitpid(pid, &st, WNOHANG) == 0 && clk::now() < end)
+        usleep(10000);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 1);
+    EXPECT_EQ(out, "");
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err; // one line
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+}
