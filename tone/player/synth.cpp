@@ -157,10 +157,22 @@ size_t synth(ssynth& sy, int16_t* out, size_t n)
         const stone& t = tones[sy.next];
         int64_t k = std::min<int64_t>(t.e - p, static_cast<int64_t>(n - i));
         uint64_t inc = phasestep(t.freq);
+        int16_t* o = out + i;
+        // Samples [lo, hi) of the run are clear of both ramps.
+        int64_t lo = std::clamp<int64_t>(t.s + RAMP - p, 0, k);
+        int64_t hi = std::clamp<int64_t>(t.e - RAMP - p, lo, k);
         for (int64_t j = 0; j < k; j++) {
+            if (j == lo) {
+                for (; j < hi; j++) {
+                    o[j] = static_cast<int16_t>(std::lrint(amp * sine.at(sy.phase)));
+                    sy.phase += inc;
+                }
+                if (j == k)
+                    break;
+            }
             int64_t q = p + j;
             double env = std::min(fade(q - t.s), fade(t.e - 1 - q));
-            out[i + static_cast<size_t>(j)] = static_cast<int16_t>(std::lrint(amp * env * sine.at(sy.phase)));
+            o[j] = static_cast<int16_t>(std::lrint(amp * env * sine.at(sy.phase)));
             sy.phase += inc;
         }
         i += static_cast<size_t>(k);

@@ -1,0 +1,107 @@
+// Speed and memory of the tone player on a long score.
+//
+//   bench_player [NOTES [OUT.wav]]
+//
+// Makes a score of NOTES notes (100000 by default) of one to four steps with
+// a rest after every eighth, saves it as a score file, reads it back with
+// the player's reader, plans it, renders all of it to OUT.wav (/dev/null by
+// default) and writes it as MIDI, and prints how long each part took, the
+// rendering speed as a multiple of real time and the peak memory.
+#include "files/pvx.h"
+#include "tone/player/player.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+double since(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+long peakkib()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+#ifdef __APPLE__
+    return ru.ru_maxrss / 1024;
+#else
+    return ru.ru_maxrss;
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    long count = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 100000;
+    std::string out = argc > 2 ? argv[2] : "/dev/null";
+    if (count < 1) {
+        std::fprintf(stderr, "usage: bench_player [NOTES [OUT.wav]]\n");
+        return 2;
+    }
+
+    std::mt19937 rng(12345);
+    std::vector<smusic> q;
+    int t = 0;
+    for (long i = 0; i < count; i++) {
+        smusic m = rownote(static_cast<int>(1 + rng() % 83));
+        if (m.pitch == 0)
+            m = rownote(13 + 14 * static_cast<int>(rng() % 6)); // a C
+        m.start = t;
+        m.leng = static_cast<int>(1 + rng() % 4);
+        t += m.leng + (i % 8 == 7 ? 1 : 0);
+        q.push_back(m);
+    }
+    q.push_back(SENTINEL);
+    std::string path = (std::filesystem::temp_directory_path() / "bench_player.pvx").string();
+    std::string err;
+    if (writefile(path, pvxwrite(pvxhead{}, q), err) != 0) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    q.clear();
+    q.shrink_to_fit();
+    long basekib = peakkib();
+
+    auto t0 = std::chrono::steady_clock::now();
+    std::vector<smusic> notes;
+    if (readscore(path, notes, err) != 0) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    double tread = since(t0);
+
+    t0 = std::chrono::steady_clock::now();
+    splan plan = scoreplan(notes, 0, scoreend(notes), 1.0, 0);
+    double tplan = since(t0);
+    double seconds = static_cast<double>(plan.len) / RATE;
+
+    t0 = std::chrono::steady_clock::now();
+    if (writewav(out, plan, err) != 0) {
+        std::fprintf(stderr, "%s\n", err.c_str());
+        return 1;
+    }
+    double twav = since(t0);
+
+    t0 = std::chrono::steady_clock::now();
+    std::string mid = midibytes(notes);
+    double tmid = since(t0);
+
+    std::printf("notes            %ld (%zu tones)\n", count, plan.tones.size());
+    std::printf("sound            %.0f s (%.2f h), %lld samples at %d Hz\n", seconds, seconds / 3600,
+                static_cast<long long>(plan.len), RATE);
+    std::printf("read score       %.3f s\n", tread);
+    std::printf("plan             %.3f s\n", tplan);
+    std::printf("render to WAV    %.3f s  = %.0f x real time  (%s)\n", twav, seconds / twav, out.c_str());
+    std::printf("MIDI             %.3f s, %zu bytes\n", tmid, mid.size());
+    std::printf("peak memory      %ld KiB (%ld KiB before reading the score)\n", peakkib(), basekib);
+    std::filesystem::remove(path);
+    return 0;
+}
