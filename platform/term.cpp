@@ -212,22 +212,37 @@ void termshow(const Grid& g)
         writeall(out);
 }
 
-int termkey()
+// Handles a size change; while the terminal is too small, shows the notice
+// and throws away what is typed until it is large enough, then repaints.
+// False when the input ends or a stop signal comes meanwhile.
+bool waitlarge()
 {
     for (;;) {
         if (stopsig || ended)
-            return KEY_END;
+            return false;
         if (winch) {
             checksize();
             if (!small && lastgrid)
                 termshow(*lastgrid);
         }
+        if (!small)
+            return true;
+        int k = keyread(dec);
+        if (k == KEY_END)
+            return false;
+        dec.next = -1; // typed while the screen could not be seen
+    }
+}
+
+int termkey()
+{
+    for (;;) {
+        if (!waitlarge())
+            return KEY_END;
         int k = keyread(dec);
         if (k == KEY_NONE)
-            continue;
-        if (k == KEY_END)
-            return KEY_END;
-        if (small) { // typed while the screen could not be seen
+            continue; // a signal: look at the flags again
+        if (k >= 0 && small) {
             dec.next = -1;
             continue;
         }
@@ -305,7 +320,7 @@ bool termline(Grid& g, std::string& out)
 {
     termshow(g);
     out.clear();
-    if (stopsig || ended)
+    if (!waitlarge())
         return false;
     int y0 = g.cy;
     // Bytes already read for the key decoder come first.

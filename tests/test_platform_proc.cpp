@@ -209,3 +209,32 @@ TEST_F(ProcTest, OtherChildrenAreNotPlayers)
         return kill(pid, 0) != 0;
     }));
 }
+
+TEST_F(ProcTest, OpenUrlRunsTheDesktopOpenerWithTheAddressAsItsOnlyArgument)
+{
+#ifdef __APPLE__
+    const char* opener = "open";
+#else
+    const char* opener = "xdg-open";
+#endif
+    std::string out = dir + "/args";
+    // Prints each argument on a line of its own: a shell would have split
+    // or expanded the address.
+    writescript(dir + "/" + opener, "for a in \"$@\"; do echo \"[$a]\"; done > " + out + ".tmp; mv " + out +
+                                        ".tmp " + out + "\n");
+    const char* old = std::getenv("PATH");
+    std::string saved = old ? old : "";
+    setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
+    std::string url = "https://example.org/a b;$(touch " + dir + "/pwned)&x=`id`";
+    openurl(url);
+    setenv("PATH", saved.c_str(), 1);
+    ASSERT_TRUE(waitfor([&] { return !slurp(out).empty(); }));
+    EXPECT_EQ(slurp(out), "[" + url + "]\n");
+    EXPECT_NE(access((dir + "/pwned").c_str(), F_OK), 0);
+    EXPECT_EQ(liveplayers(), 0); // not a player: stopplayers leaves it alone
+
+    // No opener anywhere: nothing happens.
+    setenv("PATH", (dir + "/none").c_str(), 1);
+    openurl("https://example.org/");
+    setenv("PATH", saved.c_str(), 1);
+}
