@@ -1,6 +1,7 @@
 #include "files/pvx.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,19 +10,28 @@
 
 namespace {
 
+// Little-endian on every host; on a little-endian host a plain copy.
 inline void put32(unsigned char*& p, int v)
 {
     uint32_t u = static_cast<uint32_t>(v);
-    p[0] = static_cast<unsigned char>(u);
-    p[1] = static_cast<unsigned char>(u >> 8);
-    p[2] = static_cast<unsigned char>(u >> 16);
-    p[3] = static_cast<unsigned char>(u >> 24);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &u, 4);
+    } else {
+        p[0] = static_cast<unsigned char>(u);
+        p[1] = static_cast<unsigned char>(u >> 8);
+        p[2] = static_cast<unsigned char>(u >> 16);
+        p[3] = static_cast<unsigned char>(u >> 24);
+    }
     p += 4;
 }
 
 inline int get32(const unsigned char* p)
 {
-    uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    uint32_t u;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(&u, p, 4);
+    else
+        u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     return static_cast<int32_t>(u);
 }
 
