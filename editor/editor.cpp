@@ -304,6 +304,11 @@ runend editrun(bool fresh)
             drawnotename();
         if (!r.playmode && r.replo.has(r.oldmousex, r.oldmousey))
             r.ref[1] = true;
+        // The old column line goes before the notes are drawn: its cells are
+        // relative to the view, so after a scroll they can lie on notes that
+        // this pass draws anew.
+        if (r.mousearea == 0)
+            clearcolumn(r);
         if (r.ref[1] || r.ref[5])
             erasenotes(r);
         if (r.ref[0] || r.ref[1] || r.ref[5])
@@ -315,14 +320,14 @@ runend editrun(bool fresh)
             std::string func = item.func;
             r.ref[8] = false;
             int res = funcmatch(func);
+            tbx = 0;
+            tby = 0;
             if (ending)
                 return runend::quit;
             if (res == 2)
                 return runend::restart;
             if (res == -1)
                 startplay(r);
-            tbx = 0;
-            tby = 0;
             repaintall(r);
             continue;
         }
@@ -344,6 +349,8 @@ runend editrun(bool fresh)
             r.oldmousey = mousey - toplo;
             gotoxy(mousex - leftlo + 6, mousey - toplo + 2);
             r.tmp = getch();
+            if (r.tmp == KEY_END)
+                return runend::quit; // the screen stays as the user last saw it
             setcolor(rowcolor(mousey));
             gotoxy(mousex - leftlo + 6, mousey - toplo + 2);
             cput("_");
@@ -384,6 +391,17 @@ runend editrun(bool fresh)
 }
 
 } // namespace
+
+void resetstate()
+{
+    resetview();
+    resetfiles();
+    resetmenu();
+    resetplayset();
+    music.clear();
+    music.push(SENTINEL);
+    play = splay{};
+}
 
 void endprogram(int status)
 {

@@ -18,6 +18,10 @@ constexpr const char* VERSIONTEXT = "v1.0 preview 2";
 // Puts every view global back to its start value.
 void resetview();
 
+// Puts all process-wide state back as it is at program start: view, score,
+// file globals, menu table and title, play settings.
+void resetstate();
+
 // Runs editor runs until the program is asked to end; returns the exit status.
 // The first run starts with a new score, or, when `fresh` is false, with the
 // score and view already in memory (a score opened from the command line).

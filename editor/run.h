@@ -47,7 +47,8 @@ void drawtime();
 void drawnotename();
 void erasenotes(edrun& r);
 void drawnotes(edrun& r);
-void drawcolumn(edrun& r);
+void clearcolumn(edrun& r); // takes the column line off the screen
+void drawcolumn(edrun& r);  // and draws it at the cursor column
 void clearcell(int x, int y); // "_" on a view cell in its row's staff colour
 // Colour of staff cells on a row.
 inline unsigned short rowcolor(int row) { return row % 2 == 0 ? 120 : 248; }

@@ -250,11 +250,16 @@ void drawnotes(edrun& r)
     setcolor(15);
 }
 
-void drawcolumn(edrun& r)
+void clearcolumn(edrun& r)
 {
     for (const location& c : r.replo1.cells)
         clearcell(c.x, c.y);
     r.replo1.reset();
+}
+
+void drawcolumn(edrun& r)
+{
+    clearcolumn(r);
     for (int row = toplo; row < toplo + winheig; row++) {
         if (r.ref[4] && row == r.mrow)
             continue;
