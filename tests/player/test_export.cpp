@@ -51,33 +51,6 @@ struct PlayerExport : ::testing::Test {
 
 } // namespace
 
-TEST(PlayerMidi, VariableLengthQuantities)
-{
-    const std::pair<uint32_t, const char*> table[] = {
-        {0, "00"},           {0x40, "40"},          {0x7F, "7F"},          {0x80, "81 00"},
-        {0x2000, "C0 00"},   {0x3FFF, "FF 7F"},     {0x4000, "81 80 00"},  {0x1FFFFF, "FF FF 7F"},
-        {0x200000, "81 80 80 00"}, {0x8000000, "C0 80 80 00"}, {0xFFFFFFF, "FF FF FF 7F"},
-    };
-    for (auto [v, want] : table) {
-        std::string o;
-        midivlq(o, v);
-        EXPECT_EQ(hex(o), hex(unhex(want))) << v;
-    }
-}
-
-TEST(PlayerMidi, KeysFollowTheStaff)
-{
-    EXPECT_EQ(midikey(note(0, 1, 3, 6)), 69);
-    EXPECT_EQ(midikey(note(0, 1, 3, 1)), 60);
-    EXPECT_EQ(midikey(note(0, 1, 3, 1, true)), 61);
-    EXPECT_EQ(midikey(note(0, 1, 3, 3, true)), 65) << "E sharp is F";
-    EXPECT_EQ(midikey(note(0, 1, 2, 7, true)), 60) << "B sharp is the C above";
-    EXPECT_EQ(midikey(note(0, 1, 1, 1)), 36);
-    EXPECT_EQ(midikey(note(0, 1, 6, 7)), 107);
-    EXPECT_EQ(midikey(SENTINEL), -1);
-    EXPECT_EQ(midikey(note(0, 1, 7, 1)), -1) << "no staff row";
-}
-
 TEST_F(PlayerExport, MidiFileBytes)
 {
     // Deltas of one, two, three and four bytes, a note and the next of the
