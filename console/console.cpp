@@ -78,6 +78,8 @@ void Sleep(int ms)
         io.sleep(ms);
 }
 
+bool stopasked() { return io.stop && io.stop(); }
+
 stimems gettimems() { return io.now ? io.now() : stimems{}; }
 
 int64_t elapsedms(const stimems& a, const stimems& b) { return (b.s - a.s) * 1000 + (b.ms - a.ms); }

@@ -26,6 +26,7 @@ struct conio {
     bool (*line)(Grid&, std::string&) = nullptr; // one line read with echo; false at end of input
     void (*sleep)(int ms) = nullptr;
     stimems (*now)() = nullptr;
+    bool (*stop)() = nullptr;                   // true once the program has been asked to stop
 };
 
 extern Grid scr;
@@ -45,4 +46,5 @@ bool getline(std::string& out);                  // flushes, then one line with 
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();
+bool stopasked();                                // a signal asked the program to stop
 int64_t elapsedms(const stimems& a, const stimems& b); // from a to b

@@ -18,7 +18,17 @@ namespace {
 bool ending = false;
 int endstatus = 0;
 
+
 enum class runend { restart, quit };
+
+// The terminal went away or the program was told to stop: whatever is not
+// saved goes to a recovery file before the run ends.
+runend lost()
+{
+    if (!filesaved)
+        recoverypath = savrecovery();
+    return runend::quit;
+}
 
 void repaintall(edrun& r)
 {
@@ -73,7 +83,7 @@ void endplay(edrun& r)
 // measured from the start so that a late pass is caught up.
 void playstep(edrun& r)
 {
-    if (play.end > mousex && playable(play.speed)) {
+    if (play.end > mousex && playable(play.speed) && !stopasked()) {
         mousex += 1;
         r.curtime = gettimems();
         int64_t target = due(mousex, play.speed) - due(play.start, play.speed);
@@ -313,8 +323,17 @@ runend editrun(bool fresh)
             erasenotes(r);
         if (r.ref[0] || r.ref[1] || r.ref[5])
             drawnotes(r);
-        if (r.ref[6])
+        if (r.ref[6]) {
+            // The save dialog, when it shows, stands over the staff: the
+            // next pass repaints everything before a key is read.
+            bool asks = filepath.empty();
+            r.ref[6] = false;
             ffile(1);
+            if (asks) {
+                repaintall(r);
+                continue;
+            }
+        }
         if (r.ref[8]) {
             const stbi& item = tb[tbx].tbi[tby];
             std::string func = item.func;
@@ -350,7 +369,7 @@ runend editrun(bool fresh)
             gotoxy(mousex - leftlo + 6, mousey - toplo + 2);
             r.tmp = getch();
             if (r.tmp == KEY_END)
-                return runend::quit; // the screen stays as the user last saw it
+                return lost(); // the screen stays as the user last saw it
             setcolor(rowcolor(mousey));
             gotoxy(mousex - leftlo + 6, mousey - toplo + 2);
             cput("_");
@@ -362,7 +381,7 @@ runend editrun(bool fresh)
         }
         setcolor(15);
         if (r.tmp == KEY_END)
-            return runend::quit;
+            return lost();
 
         if (r.tmp == 3) { // Ctrl+C runs the exit command
             funcmatch("close");
@@ -392,8 +411,11 @@ runend editrun(bool fresh)
 
 } // namespace
 
+std::string recoverypath;
+
 void resetstate()
 {
+    recoverypath.clear();
     resetview();
     resetfiles();
     resetmenu();

@@ -2,6 +2,8 @@
 // The editor: view and cursor globals, and the editor loop.
 #include "console/model.h"
 
+#include <string>
+
 // View and cursor, shared with the score files.
 extern int winheig;   // staff rows shown (H)
 extern int winleng;   // time steps shown (W)
@@ -26,6 +28,10 @@ void resetstate();
 // The first run starts with a new score, or, when `fresh` is false, with the
 // score and view already in memory (a score opened from the command line).
 int edit(bool fresh = true);
+
+// Where the editor put the unsaved score when the terminal went away or a
+// signal ended it; empty when nothing needed saving (or nothing could be).
+extern std::string recoverypath;
 
 // Asks the editor to end the program with `status` once the current command
 // returns (the menu's exit command).

@@ -509,5 +509,6 @@ int termstart()
     io.line = termline;
     io.sleep = termsleep;
     io.now = termnow;
+    io.stop = [] { return stopsig != 0; };
     return 0;
 }
