@@ -80,3 +80,36 @@ bool tiosame(const std::vector<Cell>& a, const std::vector<Cell>& b)
             return false;
     return true;
 }
+
+// Every test runs in a fresh working folder of its own process, so that what
+// the program writes there ("beepset.tmp", recovery files of a score left
+// unsaved when the scripted input ends) never lands in the source or build
+// tree.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+struct tmpcwd : ::testing::Environment {
+    std::filesystem::path old, dir;
+    void SetUp() override
+    {
+        old = std::filesystem::current_path();
+        std::string t = (std::filesystem::temp_directory_path() / "pvtests.XXXXXX").string();
+        if (mkdtemp(t.data())) {
+            dir = t;
+            std::filesystem::current_path(dir);
+        }
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        std::filesystem::current_path(old, ec);
+        if (!dir.empty())
+            std::filesystem::remove_all(dir, ec);
+    }
+};
+[[maybe_unused]] auto* registered = ::testing::AddGlobalTestEnvironment(new tmpcwd);
+} // namespace
