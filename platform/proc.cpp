@@ -267,6 +267,9 @@ void startplayer()
         reapchildren();
         return;
     }
+    // The player watches this process and stops within a second once it is
+    // gone, even when it was started detached.
+    setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
     spawn({path}, true);
 }
 

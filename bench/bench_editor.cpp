@@ -1,0 +1,205 @@
+// Work per key in the editor, and bytes per frame on the terminal.
+//
+// Part 1: CPU time per key for 'd' within the view, 'd' past the right edge,
+// Space and Backspace, on scores of 1,000, 100,000 and 1,000,000 notes. The
+// editor runs on scripted keys; frames go through the real renderer into
+// memory, so the figures include building every frame's bytes.
+//
+// Part 2: bytes written for one 'd' within the view, one 's', one Space and
+// one full repaint, beside the number of cells that actually change.
+#include "console/console.h"
+#include "console/ring.h"
+#include "editor/editor.h"
+#include "menu/menu.h"
+#include "platform/render.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::deque<int> keys;
+Screen screen;
+Grid shown; // what the last frame showed
+size_t framebytes = 0, framecells = 0;
+bool measuring = false;
+
+int benchkey() { return keys.empty() ? KEY_END : (keys.pop_front(), keys.empty() ? KEY_END : keys.front()); }
+
+int nextkey()
+{
+    if (keys.empty())
+        return KEY_END;
+    int k = keys.front();
+    keys.pop_front();
+    return k;
+}
+
+void show(const Grid& g)
+{
+    std::string out;
+    rframe(screen, g, out);
+    if (measuring) {
+        framebytes += out.size();
+        size_t n = 0;
+        if (shown.cells.size() == g.cells.size())
+            for (size_t i = 0; i < g.cells.size(); i++)
+                n += g.cells[i].ch != shown.cells[i].ch || g.cells[i].attr != shown.cells[i].attr;
+        else
+            n = g.cells.size();
+        framecells += n;
+    }
+    shown = g;
+}
+
+stimems now()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return stimems{ts.tv_sec, static_cast<short>(ts.tv_nsec / 1000000)};
+}
+
+double cpusec()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// A score of n notes, two steps each with a one-step rest, on rows that
+// wander over the staff.
+void makescore(int n)
+{
+    std::vector<smusic> v;
+    v.reserve(static_cast<size_t>(n) + 1);
+    for (int i = 0; i < n; i++) {
+        int row = 1 + (i * 7) % 83;
+        smusic m = rownote(row);
+        if (m.pitch == 0)
+            m = rownote(row + 1);
+        m.start = i * 3;
+        m.leng = 2;
+        v.push_back(m);
+    }
+    v.push_back(SENTINEL);
+    music.assign(v);
+}
+
+// Puts the cursor in the middle of the score on a free step, and runs the
+// keys; returns CPU microseconds per key.
+double perkey(int n, int col, const std::string& pattern, int count)
+{
+    mousex = col;
+    mousey = 55;
+    leftlo = col - 50;
+    toplo = 40;
+    musicleng = std::max(n * 3, col + 1);
+    keys.clear();
+    for (int i = 0; i < count; i++)
+        keys.push_back(static_cast<unsigned char>(pattern[static_cast<size_t>(i) % pattern.size()]));
+    double t0 = cpusec();
+    edit(false);
+    double t1 = cpusec();
+    return (t1 - t0) * 1e6 / count;
+}
+
+} // namespace
+
+int main()
+{
+    io = conio{};
+    io.show = show;
+    io.key = nextkey;
+    io.now = now;
+    io.sleep = [](int) {};
+    (void)benchkey;
+    resetstate();
+    tbset();
+
+    std::printf("CPU time per key (microseconds), view %d x %d\n", winleng, winheig);
+    std::printf("%10s %14s %16s %14s %14s\n", "notes", "d in view", "d past edge", "Space+Bksp/2", "Backspace");
+    for (int n : {1000, 100000, 1000000}) {
+        makescore(n);
+        const int mid = (n / 2) * 3 + 2; // the rest after a note
+        const int keysn = 20000;
+        double din = perkey(n, mid, "da", keysn);
+        // Past the right edge: every 'd' scrolls the view by one step.
+        mousex = mid;
+        double dedge;
+        {
+            mousex = mid;
+            keys.clear();
+            leftlo = mid - winleng + 1;
+            mousey = 55;
+            toplo = 40;
+            musicleng = n * 3;
+            for (int i = 0; i < keysn; i++)
+                keys.push_back('d');
+            double t0 = cpusec();
+            edit(false);
+            dedge = (cpusec() - t0) * 1e6 / keysn;
+        }
+        makescore(n);
+        // On the rest step: Space makes a note, Backspace removes it again.
+        double spbk = perkey(n, mid, " \b", keysn);
+        makescore(n);
+        // Backspace on a note's first step, cursor at the start: it shortens
+        // (length 2 -> 1), removes it, then finds nothing; alternate with
+        // Space so that there is always something to take away.
+        double bk = perkey(n, mid - 2, "\b", keysn);
+        std::printf("%10d %14.2f %16.2f %14.2f %14.2f\n", n, din, dedge, spbk, bk);
+    }
+
+    // Bytes per frame against the cells that change.
+    makescore(1000);
+    std::printf("\nBytes written against cells changed (1,000-note score)\n");
+    auto measure = [](const char* name, const std::string& k) {
+        mousex = 1502;
+        mousey = 55;
+        leftlo = 1452;
+        toplo = 40;
+        musicleng = 3000;
+        keys.clear();
+        // One key to settle, then the measured key; frames are counted from
+        // the one shown before the measured key is read to the one after it.
+        keys.push_back('a');
+        keys.push_back('d');
+        for (char c : k)
+            keys.push_back(static_cast<unsigned char>(c));
+        framebytes = framecells = 0;
+        measuring = false;
+        io.key = [] {
+            if (keys.empty())
+                return KEY_END;
+            int c = keys.front();
+            keys.pop_front();
+            measuring = keys.empty() ? true : measuring;
+            return c;
+        };
+        edit(false);
+        std::printf("%-18s %6zu bytes %6zu cells  %.2f bytes/cell\n", name, framebytes, framecells,
+                    framecells ? static_cast<double>(framebytes) / static_cast<double>(framecells) : 0.0);
+        measuring = false;
+    };
+    measure("'d' in view", "d");
+    measure("'s'", "s");
+    measure("Space", " ");
+    // A full repaint: a fresh screen, everything drawn.
+    {
+        keys.clear();
+        io.key = nextkey;
+        rinvalidate(screen);
+        shown = Grid{};
+        framebytes = framecells = 0;
+        measuring = true;
+        edit(false);
+        measuring = false;
+        std::printf("%-18s %6zu bytes %6zu cells  %.2f bytes/cell\n", "full repaint", framebytes, framecells,
+                    static_cast<double>(framebytes) / static_cast<double>(framecells));
+    }
+    return 0;
+}
