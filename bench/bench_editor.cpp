@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 std::deque<int> keys;
@@ -111,6 +113,11 @@ double perkey(int n, int col, const std::string& pattern, int count)
 
 int main()
 {
+    // The scripted input ends with unsaved edits, which the editor keeps in a
+    // recovery file: let that land in a folder of our own.
+    char dir[] = "/tmp/pvbench.XXXXXX";
+    if (!mkdtemp(dir) || chdir(dir) != 0)
+        return 1;
     io = conio{};
     io.show = show;
     io.key = nextkey;
