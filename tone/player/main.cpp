@@ -1,5 +1,6 @@
 // pellavine-beep: plays the request the editor leaves in "beepset.tmp", or
 // renders it, or a whole score, to a WAV or MIDI file.
+#include "platform/playerenv.h"
 #include "tone/player/player.h"
 
 #include <SDL.h>
@@ -8,12 +9,10 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -62,10 +61,6 @@ const char* const help =
     "Exit status: 0 done, 1 a request, file or device that could not be used,\n"
     "2 a wrong command line, 128 + N when stopped by signal N.\n";
 
-volatile sig_atomic_t stopsig = 0;
-
-void onsignal(int sig) { stopsig = sig; }
-
 // One line on standard error, with control characters made visible.
 int fail(const std::string& why, int status = 1)
 {
@@ -75,85 +70,6 @@ int fail(const std::string& why, int status = 1)
     s += '\n';
     std::fputs(s.c_str(), stderr);
     return status;
-}
-
-int64_t nowms()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-void sleepms(int ms)
-{
-    timespec ts{0, static_cast<long>(ms) * 1000000L};
-    nanosleep(&ts, nullptr); // a signal cuts it short, which is what we want
-}
-
-// The program that started us: our parent at start, and the process named
-// by PELLAVINE_PID when that is set.
-struct swatch {
-    pid_t parent = 0;
-    pid_t named = 0;
-};
-
-swatch watchstart()
-{
-    swatch w;
-    w.parent = getppid();
-    if (const char* e = std::getenv("PELLAVINE_PID")) {
-        char* end = nullptr;
-        long v = std::strtol(e, &end, 10);
-        if (end != e && *end == '\0' && v > 1)
-            w.named = static_cast<pid_t>(v);
-    }
-    return w;
-}
-
-bool watchgone(const swatch& w)
-{
-    // An orphan from the start (parent 1) has no parent to watch.
-    if (w.parent > 1 && getppid() != w.parent)
-        return true;
-    if (w.named > 0 && kill(w.named, 0) != 0 && errno == ESRCH)
-        return true;
-    return false;
-}
-
-// Audio libraries print their own diagnostics while SDL probes for a device;
-// the player says what went wrong in one line of its own instead.
-struct squiet {
-    int saved = -1;
-    squiet()
-    {
-        std::fflush(stderr);
-        int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null < 0)
-            return;
-        saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-        if (saved >= 0)
-            dup2(null, 2);
-        close(null);
-    }
-    ~squiet()
-    {
-        if (saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-    }
-};
-
-void catchsignals()
-{
-    struct sigaction sa{};
-    sa.sa_handler = onsignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: sleeps end at once
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
 }
 
 bool hasext(const std::string& path, const char* ext)
@@ -199,14 +115,14 @@ int exportmode(const std::string& score, const std::string& out)
 
 int devicemode()
 {
-    catchsignals();
+    catchstops();
     swatch w = watchstart();
     sreq r;
     std::string err;
     if (loadreq("beepset.tmp", r, err) != 0)
         return fail(err);
     std::vector<smusic> notes;
-    if (r.mode == 0 && scoreplan({}, r.start, r.end, r.speed, lateness(r, nowms())).len > 0 &&
+    if (r.mode == 0 && scoreplan({}, r.start, r.end, r.speed, lateness(r, clockms())).len > 0 &&
         readscore(r.path, notes, err) != 0)
         return fail(err);
     // The plan is made once the device is open, so that the time the device
@@ -215,13 +131,13 @@ int devicemode()
         if (r.mode == 1)
             return toneplan(r);
         if (r.mode == 0)
-            return scoreplan(notes, r.start, r.end, r.speed, lateness(r, nowms()));
+            return scoreplan(notes, r.start, r.end, r.speed, lateness(r, clockms()));
         return splan{};
     };
     if (makeplan().len == 0)
         return 0;
-    if (stopsig)
-        return 128 + stopsig;
+    if (stopsignal())
+        return 128 + stopsignal();
 
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_AudioSpec want{}, have{};
@@ -245,7 +161,7 @@ int devicemode()
         SDL_Quit();
         return fail("no audio device: " + why);
     }
-    catchsignals(); // in case the audio driver installed handlers of its own
+    catchstops(); // in case the audio driver installed handlers of its own
 
     ssynth sy;
     synthstart(sy, makeplan());
@@ -257,8 +173,8 @@ int devicemode()
     int64_t drainuntil = -1;
     int polls = 0;
     for (;;) {
-        if (stopsig) {
-            status = 128 + stopsig;
+        if (stopsignal()) {
+            status = 128 + stopsignal();
             break;
         }
         if (++polls % 5 == 0 && watchgone(w)) {
@@ -281,11 +197,11 @@ int devicemode()
         if (synthdone(sy) && SDL_GetQueuedAudioSize(dev) == 0) {
             // The queue is empty; the device still holds its own buffer.
             if (drainuntil < 0)
-                drainuntil = nowms() + 1000LL * have.samples / std::max(have.freq, 1) * 2 + 50;
-            if (nowms() >= drainuntil)
+                drainuntil = clockms() + 1000LL * have.samples / std::max(have.freq, 1) * 2 + 50;
+            if (clockms() >= drainuntil)
                 break;
         }
-        sleepms(10);
+        napms(10);
     }
     SDL_PauseAudioDevice(dev, 1);
     SDL_ClearQueuedAudio(dev);
