@@ -434,3 +434,27 @@ TEST_F(Editor, RandomKeysMatchThePlainQueue)
 }
 
 } // namespace
+
+namespace {
+
+// The input ends (the terminal went away) with an unsaved note: it is kept in
+// a recovery file beside nothing (no path yet) that opens like any score.
+TEST_F(Editor, LostTerminalKeepsUnsavedWorkInARecoveryFile)
+{
+    run("ddd ");
+    ASSERT_FALSE(recoverypath.empty());
+    std::string name = recoverypath;
+    EXPECT_NE(name.find(".save"), std::string::npos);
+    resetstate();
+    ASSERT_EQ(openscore(name), 0);
+    ASSERT_EQ(notes().size(), 1u);
+    EXPECT_EQ(notes()[0].start, 3);
+    EXPECT_EQ(mousex, 3);
+    std::filesystem::remove(name);
+    // Nothing unsaved: nothing written.
+    recoverypath.clear();
+    run("dd");
+    EXPECT_TRUE(recoverypath.empty());
+}
+
+} // namespace

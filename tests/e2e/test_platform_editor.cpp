@@ -16,6 +16,7 @@
 #include <pty.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,7 +43,7 @@ struct session {
     std::string dir = scratchdir();
     termios before{};
 
-    session(int cols, int rows) : term(cols, rows)
+    session(int cols, int rows, const std::string& arg = "") : term(cols, rows)
     {
         winsize ws{};
         ws.ws_col = static_cast<unsigned short>(cols);
@@ -64,7 +65,10 @@ struct session {
             if (chdir(dir.c_str()) != 0)
                 _exit(126);
             setenv("TERM", "xterm-256color", 1);
-            execl(PV_EDITOR, PV_EDITOR, static_cast<char*>(nullptr));
+            if (arg.empty())
+                execl(PV_EDITOR, PV_EDITOR, static_cast<char*>(nullptr));
+            else
+                execl(PV_EDITOR, PV_EDITOR, arg.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
     }
@@ -401,4 +405,94 @@ TEST(Editor, NeedsATerminal)
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err; // one line
     EXPECT_EQ(err.find('\x1b'), std::string::npos);
+}
+
+// Runs the editor with one argument, its input from /dev/null and its output
+// into pipes; returns the exit status.
+int runpiped(const std::string& arg, std::string& out, std::string& err)
+{
+    int outp[2], errp[2];
+    if (pipe(outp) != 0 || pipe(errp) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        dup2(outp[1], 1);
+        dup2(errp[1], 2);
+        execl(PV_EDITOR, PV_EDITOR, arg.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(outp[1]);
+    close(errp[1]);
+    auto drain = [](int fd, std::string& to) {
+        char buf[4096];
+        ssize_t n;
+        while ((n = read(fd, buf, sizeof buf)) > 0)
+            to.append(buf, static_cast<size_t>(n));
+        close(fd);
+    };
+    drain(outp[0], out);
+    drain(errp[0], err);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+TEST(CommandLine, HelpVersionAndAScoreThatCannotBeOpened)
+{
+    std::string out, err;
+    EXPECT_EQ(runpiped("--help", out, err), 0);
+    EXPECT_NE(out.find("pellavine"), std::string::npos);
+    out.clear();
+    EXPECT_EQ(runpiped("--version", out, err), 0);
+    EXPECT_NE(out.find("v1.0 preview 2"), std::string::npos);
+
+    // A file that is not a score: one line on standard error, status 1, and
+    // the terminal never touched (nothing on standard output).
+    std::string bad = "/tmp/pve2e-bad-" + std::to_string(getpid()) + ".pvx";
+    {
+        FILE* f = std::fopen(bad.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fputs("not a score at all", f);
+        std::fclose(f);
+    }
+    out.clear();
+    err.clear();
+    EXPECT_EQ(runpiped(bad, out, err), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    EXPECT_NE(err.find(bad), std::string::npos) << err;
+    unlink(bad.c_str());
+}
+
+TEST(CommandLine, ANewScoreSavesWhereTheArgumentSaysAndOpensAgain)
+{
+    std::string path;
+    {
+        session s(SCRW, SCRH, "新歌.pvx");
+        path = s.dir + "/新歌.pvx";
+        ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+        s.send(" ");
+        s.send("\x13"); // Ctrl+S: no dialog, the path is known
+        ASSERT_TRUE(s.until([&] { return access(path.c_str(), F_OK) == 0; })) << s.screen();
+        s.settle();
+        EXPECT_EQ(s.screen().find("保存文件"), std::string::npos);
+        s.send("\x03");
+        ASSERT_TRUE(s.finish()) << s.screen();
+        EXPECT_EQ(WEXITSTATUS(s.status), 0);
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 24 + 2 * 21 + 4);
+        // Keep the score for the second run.
+        std::string keep = "/tmp/pve2e-keep-" + std::to_string(getpid()) + ".pvx";
+        ASSERT_EQ(rename(path.c_str(), keep.c_str()), 0);
+        path = keep;
+    }
+    session s(SCRW, SCRH, path);
+    ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; })) << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.finish());
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    unlink(path.c_str());
 }
