@@ -174,3 +174,46 @@ TEST_F(RingTest, RandomEditingMatchesThePlainQueue)
 }
 
 } // namespace
+
+namespace {
+
+// Thousands of notes, so that chunks split, empty and go: build a score in
+// random order, then take it apart again, comparing with the plain queue.
+TEST_F(RingTest, LargeScoresSplitAndMergeTheirStorage)
+{
+    std::mt19937 rng(99);
+    auto compare = [&] {
+        expectsame(r, n);
+    };
+    for (int step = 0; step < 4000; step++) {
+        long long x = rng() % 20000;
+        locate(x);
+        const smusic cur = r.back();
+        bool within = cur.start <= x && x < static_cast<long long>(cur.start) + cur.leng;
+        if (!within)
+            push(static_cast<int>(x), 1);
+        if (step % 200 == 0)
+            compare();
+        if (HasFatalFailure())
+            return;
+    }
+    compare();
+    EXPECT_GT(r.size(), 2 * Ring::CHUNK);
+    EXPECT_GT(r.chunks.size(), 2u);
+    while (r.size() > 1) {
+        long long x = rng() % 20000;
+        locate(x);
+        if (!issentinel(r.back())) {
+            r.popback();
+            n.popback();
+        }
+        if (r.size() % 150 == 0)
+            compare();
+        if (HasFatalFailure())
+            return;
+    }
+    compare();
+    EXPECT_TRUE(issentinel(r.back()));
+}
+
+} // namespace
