@@ -318,9 +318,9 @@ runend editrun(bool fresh)
         // relative to the view, so after a scroll they can lie on notes that
         // this pass draws anew.
         if (r.mousearea == 0)
-            clearcolumn(r);
+            clearcells(r.replo1);
         if (r.ref[1] || r.ref[5])
-            erasenotes(r);
+            clearcells(r.replo);
         if (r.ref[0] || r.ref[1] || r.ref[5])
             drawnotes(r);
         if (r.ref[6]) {

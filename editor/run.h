@@ -45,11 +45,10 @@ void drawstaff();
 void drawhbar();
 void drawtime();
 void drawnotename();
-void erasenotes(edrun& r);
 void drawnotes(edrun& r);
-void clearcolumn(edrun& r); // takes the column line off the screen
-void drawcolumn(edrun& r);  // and draws it at the cursor column
-void clearcell(int x, int y); // "_" on a view cell in its row's staff colour
+void drawcolumn(edrun& r); // the cursor's column line, the old one taken away first
+void clearcell(int x, int y);  // "_" on a view cell in its row's staff colour
+void clearcells(cellset& cs);  // clears every recorded cell and forgets them
 // Colour of staff cells on a row.
 inline unsigned short rowcolor(int row) { return row % 2 == 0 ? 120 : 248; }
 

@@ -211,11 +211,11 @@ void drawnotename()
     setcolor(15);
 }
 
-void erasenotes(edrun& r)
+void clearcells(cellset& cs)
 {
-    for (const location& c : r.replo.cells)
+    for (const location& c : cs.cells)
         clearcell(c.x, c.y);
-    r.replo.reset();
+    cs.reset();
 }
 
 void drawnotes(edrun& r)
@@ -250,16 +250,9 @@ void drawnotes(edrun& r)
     setcolor(15);
 }
 
-void clearcolumn(edrun& r)
-{
-    for (const location& c : r.replo1.cells)
-        clearcell(c.x, c.y);
-    r.replo1.reset();
-}
-
 void drawcolumn(edrun& r)
 {
-    clearcolumn(r);
+    clearcells(r.replo1);
     for (int row = toplo; row < toplo + winheig; row++) {
         if (r.ref[4] && row == r.mrow)
             continue;
