@@ -18,7 +18,6 @@ namespace {
 bool ending = false;
 int endstatus = 0;
 
-
 enum class runend { restart, quit };
 
 // The terminal went away or the program was told to stop: whatever is not
@@ -42,6 +41,8 @@ int64_t due(int64_t t, float speed)
     double q = static_cast<double>(t) * 100.0 / static_cast<double>(speed);
     double f = static_cast<double>(static_cast<float>(std::clamp(q, -3.0e38, 3.0e38)));
     f = std::trunc(f);
+    if (std::isnan(f))
+        return 0;
     if (f >= 9.2e18)
         return INT64_MAX / 4;
     if (f <= -9.2e18)
