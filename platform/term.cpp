@@ -36,6 +36,7 @@ bool atexitdone = false;
 volatile sig_atomic_t active = 0;  // the terminal is ours: restore on the way out
 volatile sig_atomic_t stopsig = 0; // first stop signal received
 volatile sig_atomic_t winch = 0;   // the window size changed
+volatile sig_atomic_t tstp = 0;    // asked to stop for a while (SIGTSTP from outside)
 int wake[2] = {-1, -1};            // the handlers write here so that poll wakes up
 
 const int stopsignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
@@ -57,6 +58,8 @@ void onsignal(int sig)
     int e = errno;
     if (sig == SIGWINCH)
         winch = 1;
+    else if (sig == SIGTSTP)
+        tstp = 1;
     else if (!stopsig)
         stopsig = sig;
     if (wake[1] >= 0) {
@@ -234,9 +237,44 @@ bool waitlarge()
     }
 }
 
+void setmodes(const termios& t)
+{
+    if (!intty)
+        return;
+    while (tcsetattr(infd, TCSANOW, &t) != 0 && errno == EINTR) {
+    }
+}
+
+// A SIGTSTP from outside (the Ctrl+Z key itself arrives as code 26): the
+// terminal is given back before the process stops, and taken again, with
+// the whole screen repainted, when it continues.
+void suspendnow()
+{
+    if (!tstp || !active)
+        return;
+    tstp = 0;
+    writeall(restorebytes, sizeof restorebytes - 1);
+    if (intty)
+        setmodes(saved);
+    struct sigaction dfl, ours;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(SIGTSTP, &dfl, &ours);
+    raise(SIGTSTP); // stops here until SIGCONT
+    sigaction(SIGTSTP, &ours, nullptr);
+    if (intty)
+        setmodes(rawmodes);
+    writeall(startbytes, sizeof startbytes - 1);
+    winch = 1; // the size may have changed meanwhile; repaint everything
+    if (lastgrid)
+        termshow(*lastgrid);
+}
+
 int termkey()
 {
     for (;;) {
+        suspendnow();
         if (!waitlarge())
             return KEY_END;
         int k = keyread(dec);
@@ -247,14 +285,6 @@ int termkey()
             continue;
         }
         return k;
-    }
-}
-
-void setmodes(const termios& t)
-{
-    if (!intty)
-        return;
-    while (tcsetattr(infd, TCSANOW, &t) != 0 && errno == EINTR) {
     }
 }
 
@@ -362,6 +392,7 @@ void termsleep(int ms)
 {
     int64_t until = monoms() + ms;
     for (;;) {
+        suspendnow();
         if (stopsig)
             return;
         int64_t left = until - monoms();
@@ -493,6 +524,7 @@ int termstart()
     for (int s : stopsignals)
         install(s, onsignal);
     install(SIGWINCH, onsignal);
+    install(SIGTSTP, onsignal);
     for (int s : fatalsignals)
         install(s, onfatal);
 
