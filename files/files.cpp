@@ -178,7 +178,7 @@ int writeinplace(const std::string& dest, const std::string& bytes)
 
 } // namespace
 
-int writewhole(const std::string& path, const std::string& bytes)
+int writewhole(const std::string& path, const std::string& bytes, bool durable)
 {
     if (path.empty())
         return -1;
@@ -234,7 +234,7 @@ int writewhole(const std::string& path, const std::string& bytes)
         if (::fchmod(fd, st.st_mode & 07777) != 0)
             return fail();
     }
-    if (!writeall(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0)
+    if (!writeall(fd, bytes.data(), bytes.size()) || (durable && ::fsync(fd) != 0))
         return fail();
     int cfd = fd;
     fd = -1;
@@ -242,7 +242,7 @@ int writewhole(const std::string& path, const std::string& bytes)
         return fail();
     if (::rename(tmp.c_str(), dest.c_str()) != 0)
         return fail();
-    return syncdir(dir) ? 0 : -1;
+    return !durable || syncdir(dir) ? 0 : -1;
 }
 
 namespace {

@@ -39,7 +39,10 @@ std::string scorebytes();
 // over it, and the folder is flushed. A symbolic link is followed and its
 // target replaced. A file with several hard links, a device or a pipe, and a
 // file in a folder that takes no new files, is written in place instead.
-int writewhole(const std::string& path, const std::string& bytes);
+// A file that need not outlive a crash (the player's request) is written
+// with `durable` false: it still appears whole or not at all, without the
+// flushes to disk.
+int writewhole(const std::string& path, const std::string& bytes, bool durable = true);
 
 // Writes the score in memory to a recovery file that never replaces another:
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no

@@ -66,7 +66,7 @@ std::string beeptext(int mode, const splay& playtmp, int heig, int pitch, bool r
 void beep(int mode, splay playtmp, int heig, int pitch, bool rise, int time)
 {
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), filepath);
-    if (writewhole("beepset.tmp", text) != 0)
+    if (writewhole("beepset.tmp", text, false) != 0)
         return;
     startplayer();
 }
