@@ -64,7 +64,7 @@ TEST_F(Editor, FirstFrame)
     EXPECT_EQ(text(17, 0, 6), "   C3|");
     EXPECT_EQ(attr(0, 17), 240);
     EXPECT_EQ(attr(4, 17), 240);
-    // A sharp row: black-key stub in 15, then the label in 240.
+    // A sharp row: the black key "__" in 15, then the label in 240.
     EXPECT_EQ(text(2, 0, 6), "__---|");
     EXPECT_EQ(attr(0, 2), 15);
     EXPECT_EQ(attr(2, 2), 240);
