@@ -36,42 +36,6 @@ bool attrs(int y, int x0, int x1, int a)
     return true;
 }
 
-// A stand-in for the desktop's opener that writes each address it is given
-// to a file beside itself.
-struct fakeopener {
-    std::string dir, oldpath;
-    fakeopener()
-    {
-        char tmpl[] = "/tmp/pvabout.XXXXXX";
-        dir = mkdtemp(tmpl);
-        for (const char* name : {"/xdg-open", "/open"}) {
-            std::ofstream(dir + name) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
-            chmod((dir + name).c_str(), 0755);
-        }
-        const char* p = std::getenv("PATH");
-        oldpath = p ? p : "";
-        setenv("PATH", dir.c_str(), 1);
-    }
-    ~fakeopener()
-    {
-        setenv("PATH", oldpath.c_str(), 1);
-        fs::remove_all(dir);
-    }
-    std::vector<std::string> opened(size_t n)
-    {
-        std::vector<std::string> out;
-        for (int i = 0; i < 500; i++) {
-            out.clear();
-            std::ifstream f(dir + "/opened");
-            for (std::string l; std::getline(f, l);)
-                out.push_back(l);
-            if (out.size() >= n)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return out;
-    }
-};
 
 class About : public ::testing::Test {
 protected:

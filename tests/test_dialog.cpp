@@ -24,10 +24,7 @@ struct DialogTest : ::testing::Test {
     void SetUp() override
     {
         tioreset();
-        resetview();
-        resetfiles();
-        music.clear();
-        music.push(SENTINEL);
+        resetstate();
     }
 };
 

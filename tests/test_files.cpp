@@ -135,20 +135,14 @@ struct FileTest : ::testing::Test {
         lines.clear();
         oldcwd = fs::current_path().string();
         cls();
-        resetview();
-        resetfiles();
-        music.clear();
-        music.push(SENTINEL);
+        resetstate();
     }
     void TearDown() override
     {
         io = oldio;
         fs::current_path(oldcwd);
         fs::remove_all(dir);
-        resetfiles();
-        resetview();
-        music.clear();
-        music.push(SENTINEL);
+        resetstate();
     }
     // A score a (0, 4), b (5, 1), sentinel with the cursor on b.
     void somescore()

@@ -30,11 +30,7 @@ protected:
     void SetUp() override
     {
         tioreset();
-        resetview();
-        resetfiles();
-        resetmenu();
-        resetplayset();
-        play = splay{};
+        resetstate();
         ffile(3);
         ASSERT_TRUE(filesaved);
     }
@@ -290,46 +286,6 @@ TEST_F(Menu, PlayStoresTheDialogResult)
     EXPECT_EQ(play.end, 120);
 }
 
-// A stand-in for the desktop's opener that writes each address it is given
-// to a file beside itself.
-struct fakeopener {
-    std::string dir, oldpath;
-    fakeopener()
-    {
-        char tmpl[] = "/tmp/pvmenu.XXXXXX";
-        dir = mkdtemp(tmpl);
-        std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
-        std::ofstream(dir + "/open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
-        chmod((dir + "/xdg-open").c_str(), 0755);
-        chmod((dir + "/open").c_str(), 0755);
-        const char* p = std::getenv("PATH");
-        oldpath = p ? p : "";
-        setenv("PATH", dir.c_str(), 1);
-    }
-    ~fakeopener()
-    {
-        setenv("PATH", oldpath.c_str(), 1);
-        std::remove((dir + "/xdg-open").c_str());
-        std::remove((dir + "/open").c_str());
-        std::remove((dir + "/opened").c_str());
-        rmdir(dir.c_str());
-    }
-    // The addresses opened so far, waiting up to 5 s for `n` of them.
-    std::vector<std::string> opened(size_t n)
-    {
-        std::vector<std::string> out;
-        for (int i = 0; i < 500; i++) {
-            out.clear();
-            std::ifstream f(dir + "/opened");
-            for (std::string l; std::getline(f, l);)
-                out.push_back(l);
-            if (out.size() >= n)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return out;
-    }
-};
 
 TEST_F(Menu, UpdateOpensTheUpdatePage)
 {

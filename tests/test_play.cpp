@@ -27,10 +27,7 @@ protected:
     void SetUp() override
     {
         tioreset();
-        resetview();
-        resetfiles();
-        resetmenu();
-        resetplayset();
+        resetstate();
         ffile(3);
         music.push(smusic{0, 3, 1, 4, false}); // one note, so there is something to play
     }

@@ -1,5 +1,12 @@
 #include "testio.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+
 scriptio tio;
 
 static int tkey()
@@ -79,6 +86,42 @@ bool tiosame(const std::vector<Cell>& a, const std::vector<Cell>& b)
         if (a[i].ch != b[i].ch || a[i].attr != b[i].attr || a[i].part != b[i].part)
             return false;
     return true;
+}
+
+fakeopener::fakeopener()
+{
+    char tmpl[] = "/tmp/pvopener.XXXXXX";
+    if (mkdtemp(tmpl))
+        dir = tmpl;
+    for (const char* name : {"/xdg-open", "/open"}) {
+        std::ofstream(dir + name) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\n";
+        chmod((dir + name).c_str(), 0755);
+    }
+    const char* p = std::getenv("PATH");
+    oldpath = p ? p : "";
+    setenv("PATH", dir.c_str(), 1);
+}
+
+fakeopener::~fakeopener()
+{
+    setenv("PATH", oldpath.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+std::vector<std::string> fakeopener::opened(size_t n)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < 500; i++) {
+        out.clear();
+        std::ifstream f(dir + "/opened");
+        for (std::string l; std::getline(f, l);)
+            out.push_back(l);
+        if (out.size() >= n)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return out;
 }
 
 // Every test runs in a fresh working folder of its own process, so that what

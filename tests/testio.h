@@ -39,3 +39,15 @@ void tioline(std::string_view line);            // appends one line
 // Snapshots of the screen: every cell's character, attribute and half.
 std::vector<Cell> tiocells();
 bool tiosame(const std::vector<Cell>& a, const std::vector<Cell>& b);
+
+// A stand-in for the desktop's opener ("xdg-open", "open") put first on PATH
+// for its lifetime; it writes each address it is given to a file.
+struct fakeopener {
+    std::string dir, oldpath;
+    fakeopener();
+    ~fakeopener();
+    fakeopener(const fakeopener&) = delete;
+    fakeopener& operator=(const fakeopener&) = delete;
+    // The addresses opened so far, waiting up to 5 s for `n` of them.
+    std::vector<std::string> opened(size_t n);
+};

@@ -3,6 +3,8 @@
 // folders, and running the pellavine-beep program.
 #include "tone/player/player.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -70,5 +72,17 @@ smusic note(int start, int leng, int heig, int pitch, bool rise = false);
 std::vector<smusic> score(std::vector<smusic> notes);
 // The bytes of a score file holding `notes` and the sentinel.
 std::string pvxbytes(const std::vector<smusic>& notes);
+
+// A test in a folder of its own, where the player finds its request.
+struct indir : ::testing::Test {
+    std::string dir;
+    void SetUp() override
+    {
+        dir = tempdir();
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { rmtree(dir); }
+    void request(const std::string& text) { writebytes(dir + "/beepset.tmp", text); }
+};
 
 } // namespace pt

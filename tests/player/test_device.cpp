@@ -18,15 +18,7 @@ namespace {
 
 constexpr int64_t MS = RATE / 1000;
 
-struct PlayerDevice : ::testing::Test {
-    std::string dir;
-    void SetUp() override
-    {
-        dir = tempdir();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { rmtree(dir); }
-    void request(const std::string& text) { writebytes(dir + "/beepset.tmp", text); }
+struct PlayerDevice : indir {
     std::vector<std::string> disk() const
     {
         return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir + "/out.raw"};

@@ -38,14 +38,7 @@ std::string unhex(const char* h)
     return o;
 }
 
-struct PlayerExport : ::testing::Test {
-    std::string dir;
-    void SetUp() override
-    {
-        dir = tempdir();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { rmtree(dir); }
+struct PlayerExport : indir {
     int run(const std::vector<std::string>& args, std::string& err) { return runbeep(dir, args, {}, err); }
 };
 

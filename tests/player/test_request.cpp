@@ -106,15 +106,7 @@ TEST(PlayerRequest, LatenessIsMeasuredFromTheStamp)
 }
 
 // The program, run as the editor runs it, in a folder of its own.
-struct PlayerProgram : ::testing::Test {
-    std::string dir;
-    void SetUp() override
-    {
-        dir = tempdir();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { rmtree(dir); }
-    void request(const std::string& text) { writebytes(dir + "/beepset.tmp", text); }
+struct PlayerProgram : indir {
 };
 
 TEST_F(PlayerProgram, MalformedRequestsEndWithOneLineAndAFailure)
