@@ -64,6 +64,16 @@ struct Playback : ::testing::Test {
                 return false;
         return true;
     }
+    // A one-note score of four steps played whole at the typed speed.
+    void playatspeed(const char* speed)
+    {
+        steps.clear();
+        score({{0, 3, 1, 2, false}}, 4);
+        tiokeys({ENTER, TAB, TAB, TAB, TAB, TAB, TAB, ENTER});
+        tioline(speed);
+        tiokeys({TAB, TAB, ENTER});
+        edit(false);
+    }
     // Enter, then OK at once: the whole score at normal speed.
     static void playall()
     {
@@ -187,12 +197,7 @@ TEST_F(Playback, AnEmptyRangeEndsAtOnce)
 TEST_F(Playback, SpeedsSetTheStepTime)
 {
     for (auto [speed, ms] : {std::pair{"2", 50}, std::pair{"0.5", 200}}) {
-        steps.clear();
-        score({{0, 3, 1, 2, false}}, 4);
-        tiokeys({ENTER, TAB, TAB, TAB, TAB, TAB, TAB, ENTER});
-        tioline(speed);
-        tiokeys({TAB, TAB, ENTER});
-        edit(false);
+        playatspeed(speed);
         for (const step& s : last(4))
             EXPECT_EQ(s.ms, ms) << speed;
     }
@@ -201,12 +206,7 @@ TEST_F(Playback, SpeedsSetTheStepTime)
 TEST_F(Playback, ZeroOrNegativeSpeedPlaysNothing)
 {
     for (const char* speed : {"0", "-3"}) {
-        steps.clear();
-        score({{0, 3, 1, 2, false}}, 4);
-        tiokeys({ENTER, TAB, TAB, TAB, TAB, TAB, TAB, ENTER});
-        tioline(speed);
-        tiokeys({TAB, TAB, ENTER});
-        edit(false);
+        playatspeed(speed);
         EXPECT_TRUE(nomarker()) << speed;
         EXPECT_EQ(mousex, 5);
     }
