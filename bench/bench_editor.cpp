@@ -8,7 +8,7 @@
 // Part 2: bytes written for one 'd' within the view, one 's', one Space and
 // one full repaint, beside the number of cells that actually change.
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "editor/editor.h"
 #include "menu/menu.h"
 #include "platform/render.h"

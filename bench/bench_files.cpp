@@ -2,10 +2,10 @@
 // reading the same number of bytes.
 //   bench_files [FOLDER] [NOTES] [ROUNDS]
 // FOLDER defaults to the working folder; the files are removed afterwards.
-#include "console/ring.h"
+#include "score/ring.h"
 #include "editor/editor.h"
 #include "files/files.h"
-#include "files/pvx.h"
+#include "score/pvx.h"
 
 #include <algorithm>
 #include <chrono>

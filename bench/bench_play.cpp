@@ -3,7 +3,7 @@
 // is timed against when that step is due. Prints the median and worst
 // lateness and the drift at the end.
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "editor/editor.h"
 #include "files/files.h"
 #include "menu/menu.h"

@@ -7,7 +7,7 @@
 // the player's reader, plans it, renders all of it to OUT.wav (/dev/null by
 // default) and writes it as MIDI, and prints how long each part took, the
 // rendering speed as a multiple of real time and the peak memory.
-#include "files/pvx.h"
+#include "score/pvx.h"
 #include "tone/player/player.h"
 
 #include <chrono>

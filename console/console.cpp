@@ -1,6 +1,6 @@
 #include "console/console.h"
 
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -82,4 +82,3 @@ bool stopasked() { return io.stop && io.stop(); }
 
 stimems gettimems() { return io.now ? io.now() : stimems{}; }
 
-int64_t elapsedms(const stimems& a, const stimems& b) { return (b.s - a.s) * 1000 + (b.ms - a.ms); }

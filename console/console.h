@@ -4,16 +4,11 @@
 // terminal (or stays in memory, in tests) through the hooks in `io`, which are
 // called before every blocking key read, line read or sleep.
 #include "console/grid.h"
+#include "score/model.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-// One reading of the wall clock: whole seconds since the epoch and milliseconds.
-struct stimems {
-    int64_t s = 0;
-    short ms = 0;
-};
 
 // Codes getch returns besides the keys themselves.
 constexpr int KEY_END = -1; // input ended or the program was asked to stop
@@ -47,4 +42,3 @@ void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();
 bool stopasked();                                // a signal asked the program to stop
-int64_t elapsedms(const stimems& a, const stimems& b); // from a to b

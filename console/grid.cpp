@@ -1,6 +1,6 @@
 #include "console/grid.h"
 
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <algorithm>
 

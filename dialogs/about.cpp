@@ -5,7 +5,7 @@
 #include "editor/editor.h"
 #include "menu/menu.h"
 #include "platform/proc.h"
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <algorithm>
 #include <cstdio>

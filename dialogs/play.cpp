@@ -18,10 +18,10 @@
 #include "dialogs/play.h"
 
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/dialog.h"
 #include "files/files.h"
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,6 +1,6 @@
 #pragma once
 // The play settings dialog: where playback starts and stops, and how fast.
-#include "console/model.h"
+#include "score/model.h"
 
 extern splay playtmp; // the dialog's working record; every call returns a copy
 extern stime statime; // the typed start time, kept from one opening to the next

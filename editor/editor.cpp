@@ -3,7 +3,7 @@
 // advances the position marker).
 #include "editor/editor.h"
 #include "editor/run.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/play.h"
 #include "files/files.h"
 #include "menu/menu.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The editor: view and cursor globals, and the editor loop.
-#include "console/model.h"
+#include "score/model.h"
 
 #include <string>
 

@@ -5,11 +5,12 @@
 //                        when no file exists yet)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/about.h"
 #include "editor/editor.h"
 #include "files/files.h"
-#include "files/pvx.h"
+#include "platform/fileio.h"
+#include "score/pvx.h"
 #include "menu/menu.h"
 #include "platform/term.h"
 

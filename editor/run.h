@@ -2,7 +2,7 @@
 // The state of one editor run and the drawing steps of a pass. Internal to
 // the editor; tests include it to look at a run from the inside.
 #include "console/console.h"
-#include "console/model.h"
+#include "score/model.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // ruler, note name, notes and the cursor's column line.
 #include "editor/editor.h"
 #include "editor/run.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "menu/menu.h"
 
 #include <algorithm>

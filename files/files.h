@@ -32,18 +32,6 @@ int savescore(const std::string& path);
 // The score in memory with its cursor and view, as score file bytes.
 std::string scorebytes();
 
-// Replaces the file at `path` with `bytes` so that the old content survives
-// any failure: 0 when the whole file is on disk, -1 otherwise.
-// The image goes to a new file beside the old one (same owner and permission
-// bits; a new file gets 0666 less the umask), which is flushed and renamed
-// over it, and the folder is flushed. A symbolic link is followed and its
-// target replaced. A file with several hard links, a device or a pipe, and a
-// file in a folder that takes no new files, is written in place instead.
-// A file that need not outlive a crash (the player's request) is written
-// with `durable` false: it still appears whole or not at all, without the
-// flushes to disk.
-int writewhole(const std::string& path, const std::string& bytes, bool durable = true);
-
 // Writes the score in memory to a recovery file that never replaces another:
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no
 // path or its folder takes no new file, "pellavine.PID.save" in the working

@@ -1,6 +1,6 @@
 // Fuzz target for the score file reader: any bytes must be either refused or
 // decoded into a score that keeps the ring's rules and survives a round trip.
-#include "files/pvx.h"
+#include "score/pvx.h"
 
 #include <cstdint>
 #include <cstdlib>

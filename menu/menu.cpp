@@ -2,7 +2,7 @@
 
 #include "console/console.h"
 #include "editor/editor.h"
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <algorithm>
 #include <string_view>

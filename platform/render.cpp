@@ -1,6 +1,6 @@
 #include "platform/render.h"
 
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "console/console.h"
 #include "platform/keys.h"
 #include "platform/render.h"
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <cerrno>
 #include <csignal>

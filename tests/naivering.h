@@ -1,7 +1,7 @@
 #pragma once
 // A straightforward queue of notes, turned exactly as the editor's ring is
 // described: the oracle the real ring is compared with.
-#include "console/model.h"
+#include "score/model.h"
 
 #include <deque>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "dialogs/about.h"
 #include "editor/editor.h"
 #include "menu/menu.h"
-#include "platform/width.h"
+#include "console/width.h"
 #include "testio.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The dialog component and the unsaved-changes dialog, driven by keys.
 #include "testio.h"
 
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/dialogs.h"
 #include "editor/editor.h"
 #include "files/files.h"

@@ -1,5 +1,5 @@
 // The editor driven as a user drives it: keys in, screen cells and score out.
-#include "console/ring.h"
+#include "score/ring.h"
 #include "editor/editor.h"
 #include "editor/run.h"
 #include "files/files.h"

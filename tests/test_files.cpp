@@ -1,10 +1,11 @@
 // The file commands driven as a user drives them (keys into the dialogs,
 // files on disk out), and the safe replacement of files.
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "editor/editor.h"
 #include "files/files.h"
-#include "files/pvx.h"
+#include "platform/fileio.h"
+#include "score/pvx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The score file codec: exact bytes, record order, and every kind of file the
 // editor must refuse or repair.
-#include "files/pvx.h"
+#include "platform/fileio.h"
+#include "score/pvx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The menu bar: drawing, movement, clipping, command dispatch and the title
 // editor, driven by requests and by keys through the editor.
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/about.h"
 #include "dialogs/play.h"
 #include "editor/editor.h"
 #include "files/files.h"
 #include "menu/menu.h"
 #include "platform/proc.h"
-#include "platform/width.h"
+#include "console/width.h"
 #include "testio.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Time units, staff rows, scroll-bar arithmetic, frequencies and the tone
 // requests.
-#include "console/model.h"
-#include "tone/tone.h"
+#include "score/model.h"
+#include "score/pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The play settings dialog, driven by keys and typed lines.
 #include "console/console.h"
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/play.h"
 #include "editor/editor.h"
 #include "files/files.h"

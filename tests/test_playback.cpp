@@ -1,7 +1,7 @@
 // Playback from the editor with a fake clock: the request handed to the
 // player, the marker's schedule, page turns, the cursor row following the
 // melody and everything put back at the end.
-#include "console/ring.h"
+#include "score/ring.h"
 #include "dialogs/play.h"
 #include "editor/editor.h"
 #include "editor/run.h"

@@ -1,6 +1,6 @@
 // The score ring against a plain queue: order, current note and the
 // "reached a new note" signal must match after every operation.
-#include "console/ring.h"
+#include "score/ring.h"
 #include "naivering.h"
 
 #include <gtest/gtest.h>

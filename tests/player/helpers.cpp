@@ -1,6 +1,6 @@
 #include "helpers.h"
 
-#include "files/pvx.h"
+#include "score/pvx.h"
 
 #include <cerrno>
 #include <cmath>

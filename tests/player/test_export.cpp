@@ -1,8 +1,8 @@
 // Scores and requests rendered to files from the command line.
 #include "helpers.h"
 
-#include "files/pvx.h"
-#include "tone/tone.h"
+#include "score/pvx.h"
+#include "score/pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // what the player does with text that is not a request.
 #include "helpers.h"
 
-#include "tone/tone.h"
+#include "score/pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // clean edges.
 #include "helpers.h"
 
-#include "tone/tone.h"
+#include "score/pitch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tone/player/player.h"
 
-#include "tone/tone.h"
+#include "score/pitch.h"
 
 #include <cerrno>
 #include <cmath>

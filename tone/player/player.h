@@ -3,7 +3,7 @@
 // turning it (or a whole score) into a list of tones, rendering those tones
 // as 16-bit samples a block at a time, and writing WAV and MIDI files.
 // Nothing here holds more than one block of rendered audio.
-#include "console/model.h"
+#include "score/model.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,7 @@
 #include "tone/player/player.h"
 
-#include "files/pvx.h"
+#include "platform/fileio.h"
+#include "score/pvx.h"
 
 int readscore(const std::string& path, std::vector<smusic>& notes, std::string& err)
 {

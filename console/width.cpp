@@ -1,4 +1,4 @@
-#include "platform/width.h"
+#include "console/width.h"
 
 #include <string>
 #include <utf8proc.h>

@@ -1,6 +1,6 @@
 #pragma once
 // The score file format ".pvx": a pure codec between bytes and a score, with
-// no editor state and no I/O beyond reading a whole file. Shared by the
+// no editor state and no I/O. Shared by the
 // editor's file commands and the tone player.
 //
 // Layout, every integer 32-bit signed little-endian, no gaps:
@@ -10,7 +10,7 @@
 //   end     -1 where the next record's start would stand          (4 bytes)
 // The records hold the score queue starting with its back note: for a queue
 // a, b, c the file holds c, a, b, and reading pushes them in file order.
-#include "console/model.h"
+#include "score/model.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,9 +54,3 @@ std::string pvxread(const std::string& bytes, pvxscore& out);
 // the staff, cursor and left columns within the score's 3600000 steps, a score
 // length from the cursor column to 3599999. Returns true when anything changed.
 bool pvxclamp(pvxhead& head, int winheig, int winleng);
-
-// Reads a whole regular file. Returns false (with a reason in `err` when
-// given) when it cannot be opened or read, is not a regular file or is larger
-// than `limit` bytes.
-bool readwhole(const std::string& path, std::string& bytes, std::string* err = nullptr,
-               uint64_t limit = uint64_t(1) << 30);

@@ -1,12 +1,8 @@
-#include "files/pvx.h"
+#include "score/pvx.h"
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -163,64 +159,4 @@ bool pvxclamp(pvxhead& h, int winheig, int winleng)
     h.musicleng = std::clamp(h.musicleng, h.mousex, MAXCOL);
     return o.mousey != h.mousey || o.toplo != h.toplo || o.mousex != h.mousex || o.leftlo != h.leftlo ||
            o.musicleng != h.musicleng;
-}
-
-bool readwhole(const std::string& path, std::string& bytes, std::string* err, uint64_t limit)
-{
-    auto fail = [&](const char* why) {
-        if (err)
-            *err = why;
-        return false;
-    };
-    if (path.empty())
-        return fail("no path");
-    // Non-blocking, so that a FIFO without a writer cannot hang the open.
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return fail(std::strerror(errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        int e = errno;
-        ::close(fd);
-        return fail(std::strerror(e));
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return fail("not a regular file");
-    }
-    if (static_cast<uint64_t>(st.st_size) > limit) {
-        ::close(fd);
-        return fail("file too large");
-    }
-    std::string buf;
-    buf.resize(static_cast<size_t>(st.st_size) + 1);
-    size_t got = 0;
-    for (;;) {
-        if (got == buf.size()) {
-            // The file grew since fstat.
-            if (buf.size() > limit) {
-                ::close(fd);
-                return fail("file too large");
-            }
-            buf.resize(std::min<uint64_t>(buf.size() * 2, limit + 1));
-        }
-        ssize_t r = ::read(fd, buf.data() + got, buf.size() - got);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            int e = errno;
-            ::close(fd);
-            return fail(std::strerror(e));
-        }
-        if (r == 0)
-            break;
-        got += static_cast<size_t>(r);
-    }
-    ::close(fd);
-    buf.resize(got);
-    bytes = std::move(buf);
-    return true;
 }

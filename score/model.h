@@ -40,6 +40,15 @@ smusic rownote(int row);
 // Octave digit shown in the keyboard column for a row.
 inline int rowoctave(int row) { return (84 - row) / 14 + 1; }
 
+// One reading of the wall clock: whole seconds since the epoch and milliseconds.
+struct stimems {
+    int64_t s = 0;
+    short ms = 0;
+};
+
+// Milliseconds from a to b.
+inline int64_t elapsedms(const stimems& a, const stimems& b) { return (b.s - a.s) * 1000 + (b.ms - a.ms); }
+
 struct stime {
     int h = 0;
     int min = 0;

@@ -11,7 +11,7 @@
 // a few hundred notes: turning moves the position (O(1)); locating the cursor
 // is a binary search (O(log n)); a note goes in or out by moving at most one
 // chunk's worth; a whole score loads and saves by copying.
-#include "console/model.h"
+#include "score/model.h"
 
 #include <cstddef>
 #include <vector>

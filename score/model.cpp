@@ -1,4 +1,4 @@
-#include "console/model.h"
+#include "score/model.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "console/ring.h"
+#include "score/ring.h"
 
 #include <algorithm>
 
