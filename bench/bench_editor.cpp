@@ -22,6 +22,9 @@
 
 #include <unistd.h>
 
+// The editor state the benchmark drives.
+static seditor te;
+
 namespace {
 
 std::deque<int> keys;
@@ -88,23 +91,23 @@ void makescore(int n)
         v.push_back(m);
     }
     v.push_back(SENTINEL);
-    music.assign(v);
+    te.doc.music.assign(v);
 }
 
 // Puts the cursor in the middle of the score on a free step, and runs the
 // keys; returns CPU microseconds per key.
 double perkey(int n, int col, const std::string& pattern, int count)
 {
-    mousex = col;
-    mousey = 55;
-    leftlo = col - 50;
-    toplo = 40;
-    musicleng = std::max(n * 3, col + 1);
+    te.view.mousex = col;
+    te.view.mousey = 55;
+    te.view.leftlo = col - 50;
+    te.view.toplo = 40;
+    te.doc.musicleng = std::max(n * 3, col + 1);
     keys.clear();
     for (int i = 0; i < count; i++)
         keys.push_back(static_cast<unsigned char>(pattern[static_cast<size_t>(i) % pattern.size()]));
     double t0 = cpusec();
-    edit(false);
+    edit(te, false);
     double t1 = cpusec();
     return (t1 - t0) * 1e6 / count;
 }
@@ -124,10 +127,10 @@ int main()
     io.now = now;
     io.sleep = [](int) {};
     (void)benchkey;
-    resetstate();
-    tbset();
+    te = seditor{};
+    tbset(te.bar);
 
-    std::printf("CPU time per key (microseconds), view %d x %d\n", winleng, winheig);
+    std::printf("CPU time per key (microseconds), view %d x %d\n", te.view.winleng, te.view.winheig);
     std::printf("%10s %14s %16s %14s %14s\n", "notes", "d in view", "d past edge", "Space+Bksp/2", "Backspace");
     for (int n : {1000, 100000, 1000000}) {
         makescore(n);
@@ -135,19 +138,19 @@ int main()
         const int keysn = 20000;
         double din = perkey(n, mid, "da", keysn);
         // Past the right edge: every 'd' scrolls the view by one step.
-        mousex = mid;
+        te.view.mousex = mid;
         double dedge;
         {
-            mousex = mid;
+            te.view.mousex = mid;
             keys.clear();
-            leftlo = mid - winleng + 1;
-            mousey = 55;
-            toplo = 40;
-            musicleng = n * 3;
+            te.view.leftlo = mid - te.view.winleng + 1;
+            te.view.mousey = 55;
+            te.view.toplo = 40;
+            te.doc.musicleng = n * 3;
             for (int i = 0; i < keysn; i++)
                 keys.push_back('d');
             double t0 = cpusec();
-            edit(false);
+            edit(te, false);
             dedge = (cpusec() - t0) * 1e6 / keysn;
         }
         makescore(n);
@@ -165,11 +168,11 @@ int main()
     makescore(1000);
     std::printf("\nBytes written against cells changed (1,000-note score)\n");
     auto measure = [](const char* name, const std::string& k) {
-        mousex = 1502;
-        mousey = 55;
-        leftlo = 1452;
-        toplo = 40;
-        musicleng = 3000;
+        te.view.mousex = 1502;
+        te.view.mousey = 55;
+        te.view.leftlo = 1452;
+        te.view.toplo = 40;
+        te.doc.musicleng = 3000;
         keys.clear();
         // One key to settle, then the measured key; frames are counted from
         // the one shown before the measured key is read to the one after it.
@@ -187,7 +190,7 @@ int main()
             measuring = keys.empty() ? true : measuring;
             return c;
         };
-        edit(false);
+        edit(te, false);
         std::printf("%-18s %6zu bytes %6zu cells  %.2f bytes/cell\n", name, framebytes, framecells,
                     framecells ? static_cast<double>(framebytes) / static_cast<double>(framecells) : 0.0);
         measuring = false;
@@ -203,7 +206,7 @@ int main()
         shown = Grid{};
         framebytes = framecells = 0;
         measuring = true;
-        edit(false);
+        edit(te, false);
         measuring = false;
         std::printf("%-18s %6zu bytes %6zu cells  %.2f bytes/cell\n", "full repaint", framebytes, framecells,
                     static_cast<double>(framebytes) / static_cast<double>(framecells));

@@ -16,6 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
+// The editor state the benchmark drives.
+static seditor te;
+
 namespace {
 
 double now()
@@ -87,22 +90,22 @@ int main(int argc, char** argv)
         t += 3;
     }
     q.push_back(SENTINEL);
-    music.assign(q);
-    mousex = t;
-    musicleng = t;
-    const std::string image = scorebytes();
+    te.doc.music.assign(q);
+    te.view.mousex = t;
+    te.doc.musicleng = t;
+    const std::string image = scorebytes(te.doc, te.view);
     std::printf("score: %d notes, %zu bytes, %d rounds, folder %s\n", notes, image.size(), rounds, dir.c_str());
 
     std::vector<double> save, open, wsync, wnosync, rd, enc, dec;
     for (int r = 0; r < rounds; r++) {
         double a = now();
-        if (savescore(score) != 0) {
+        if (savescore(te.doc, te.view, score) != fileres::done) {
             std::fprintf(stderr, "bench_files: save failed\n");
             return 1;
         }
         double b = now();
-        filesaved = true;
-        if (openscore(score) != 0 || music.size() != q.size()) {
+        te.doc.filesaved = true;
+        if (openscore(te.doc, score).res != fileres::done || te.doc.music.size() != q.size()) {
             std::fprintf(stderr, "bench_files: open failed\n");
             return 1;
         }
@@ -123,7 +126,7 @@ int main(int argc, char** argv)
         rd.push_back(d - c);
 
         a = now();
-        std::string bytes = scorebytes();
+        std::string bytes = scorebytes(te.doc, te.view);
         b = now();
         pvxscore s;
         pvxread(bytes, s);

@@ -20,6 +20,9 @@
 #include <unistd.h>
 #include <vector>
 
+// The editor state the benchmark drives.
+static seditor te;
+
 namespace {
 
 int master = -1, slave = -1;
@@ -49,9 +52,9 @@ void show(const Grid& g)
     }
     bytes += out.size();
     // The frame written before a step's wait shows the marker one column back.
-    if (mousex != lastx) {
-        frames.push_back({mousex - 1, nowms()});
-        lastx = mousex;
+    if (te.view.mousex != lastx) {
+        frames.push_back({te.view.mousex - 1, nowms()});
+        lastx = te.view.mousex;
     }
 }
 
@@ -99,8 +102,8 @@ int main()
         clock_gettime(CLOCK_REALTIME, &ts);
         return stimems{ts.tv_sec, static_cast<short>(ts.tv_nsec / 1000000)};
     };
-    resetstate();
-    tbset();
+    te = seditor{};
+    tbset(te.bar);
 
     // A saved score of 2,000 steps with a note on every other step, so that
     // the cursor row moves along with the marker.
@@ -112,10 +115,10 @@ int main()
         v.push_back(m);
     }
     v.push_back(SENTINEL);
-    music.assign(v);
-    musicleng = 2000;
-    filepath = "bench.pvx";
-    filesaved = true;
+    te.doc.music.assign(v);
+    te.doc.musicleng = 2000;
+    te.doc.filepath = "bench.pvx";
+    te.doc.filesaved = true;
     // Enter; Tab to the speed field; "20"; Tab to OK.
     for (int k : {13, 9, 9, 9, 9, 9, 9, 13})
         keys.push_back(k);
@@ -123,7 +126,7 @@ int main()
     for (int k : {9, 9, 13})
         keys.push_back(k);
 
-    edit(false);
+    edit(te, false);
     done = true;
     close(slave);
     drain.join();

@@ -4,14 +4,14 @@
 // terminal (or stays in memory, in tests) through the hooks in `io`, which are
 // called before every blocking key read, line read or sleep.
 #include "console/grid.h"
+#include "console/keys.h"
 #include "score/model.h"
+#include "score/view.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Codes getch returns besides the keys themselves.
-constexpr int KEY_END = -1; // input ended or the program was asked to stop
 
 // Where the console meets the outside world. The terminal layer fills these in
 // for a real run; tests fill them in with scripted keys and a fake clock.
@@ -27,7 +27,6 @@ struct conio {
 extern Grid scr;
 extern conio io;
 
-constexpr int SCRW = 108, SCRH = 27; // the editor's screen: winleng + 8 by winheig + 4
 
 void gotoxy(int x, int y);
 void setcolor(unsigned short color_index);

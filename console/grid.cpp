@@ -10,12 +10,14 @@ void gresize(Grid& g, int w, int h)
     g.h = h;
     g.cells.assign(static_cast<size_t>(w) * static_cast<size_t>(h), Cell{});
     g.cx = g.cy = 0;
+    g.writes++;
 }
 
 void gclear(Grid& g)
 {
     std::fill(g.cells.begin(), g.cells.end(), Cell{U' ', 15, 0});
     g.cx = g.cy = 0;
+    g.writes++;
 }
 
 void gmove(Grid& g, int x, int y)
@@ -76,8 +78,7 @@ static void putchar1(Grid& g, char32_t c)
             putchar1(g, U' ');
         return;
     }
-    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
-        c = 0xFFFD;
+    c = shownchar(c);
     int cw = colwidth(c);
     if (cw == 0)
         return;
@@ -101,6 +102,7 @@ static void putchar1(Grid& g, char32_t c)
 
 void gput(Grid& g, std::string_view s)
 {
+    g.writes++;
     for (size_t i = 0; i < s.size();)
         putchar1(g, u8next(s, i));
 }

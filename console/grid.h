@@ -2,6 +2,7 @@
 // The screen as the program sees it: a grid of cells, each with its character
 // and console attribute. All drawing goes here; the terminal layer shows the
 // grid, and tests read it.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@ struct Grid {
     std::vector<Cell> cells;
     int cx = 0, cy = 0;        // output cursor; cx == w means a wrap is pending
     unsigned char attr = 15;   // attribute for what is written next
+    uint64_t writes = 0;       // counts the calls that wrote into the grid
 };
 
 void gresize(Grid& g, int w, int h);        // blank grid of the given size

@@ -16,6 +16,13 @@ int colwidth(char32_t c);
 // its settings; after drawing one the cursor is moved explicitly.
 bool unsurewidth(char32_t c);
 
+// How a character shows on screen: control characters (C0, DEL and C1)
+// never reach the terminal and show as U+FFFD; every other character as itself.
+inline char32_t shownchar(char32_t c)
+{
+    return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? char32_t{0xFFFD} : c;
+}
+
 // Columns of a whole string.
 int strwidth(std::string_view s);
 

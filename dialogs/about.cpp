@@ -2,8 +2,6 @@
 
 #include "console/console.h"
 #include "dialogs/dialog.h"
-#include "editor/editor.h"
-#include "menu/menu.h"
 #include "platform/proc.h"
 #include "console/width.h"
 
@@ -72,7 +70,7 @@ void about()
         dlgpress(dd, 1, 0);
         openurl(UPDATEURL);
         Sleep(10);
-        dd.ref[1] = true;
+        dd.redraw.items = true;
         return -1;
     };
     dlgrun(d);
@@ -105,27 +103,4 @@ bool help()
     cput("\n");
     cpause();
     return false;
-}
-
-bool fwintitle()
-{
-    bool ret = true;
-    int barw = winleng + 8;
-    if (scr.w > 0)
-        barw = std::min(barw, scr.w);
-    setcolor(143);
-    gotoxy(6, 0);
-    // Blank the title where the bar shows it, never past the bar.
-    cput(std::string(static_cast<size_t>(std::clamp(strwidth(wintitle), 0, std::max(barw - 6, 0))), ' '));
-    gotoxy(6, 0);
-    std::string tmpwintitle;
-    getline(tmpwintitle);
-    if (!tmpwintitle.empty()) {
-        wintitle = tmpwintitle;
-        tbset();
-        toolbar(-2);
-        ret = false;
-    }
-    setcolor(15);
-    return ret;
 }

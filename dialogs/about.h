@@ -1,5 +1,5 @@
 #pragma once
-// The about box, the help text and the title editor of the menu bar.
+// The about box and the help text.
 #include <string>
 
 // Who made the editor, as the about box shows it. Each text takes at most 21
@@ -14,6 +14,9 @@ inline constexpr scredits CREDITS{"Pellavine 开发组", "Pellavine Team", "gith
 // The version as the about box writes it.
 inline constexpr const char* ABOUTVERSION = "v1.0 Preview 2";
 
+// The page opened by the update command and the about box's update button.
+inline constexpr const char* UPDATEURL = "https://github.com/pellavine/pellavine/releases";
+
 // The help text, read from the working folder.
 inline constexpr const char* HELPFILE = "说明.txt";
 // What the pause after the help text says.
@@ -26,12 +29,6 @@ void about();
 // Clears the screen and shows the help file (or, when it cannot be read, an
 // error box), then waits for a key. True when the file could not be read.
 bool help();
-
-// Lets the user type a new title over the second heading of the menu bar.
-// A non-empty line becomes wintitle (as typed), the menu table is rebuilt and
-// the bar redrawn; returns false then. An empty line (or the end of input)
-// keeps the title and returns true.
-bool fwintitle();
 
 // Shows PAUSEMSG and waits for one key; an extended key (two codes) counts as
 // one. Returns the key, or KEY_END when input has ended.

@@ -1,7 +1,6 @@
 #include "dialogs/dialog.h"
 
 #include "console/console.h"
-#include "editor/editor.h"
 #include "console/width.h"
 
 #include <algorithm>
@@ -10,8 +9,8 @@ void dlgplace(sdialog& d, int w, int h)
 {
     d.winleng1 = w;
     d.winheig1 = h;
-    d.leftlo1 = std::max((winleng + 8 - w) / 2, 0);
-    d.toplo1 = std::max((winheig + 4 - h) / 2, 0);
+    d.leftlo1 = std::max((SCRW - w) / 2, 0);
+    d.toplo1 = std::max((SCRH - h) / 2, 0);
 }
 
 sselect dlgbutton(int x, int y, std::string_view label)
@@ -61,9 +60,7 @@ static std::vector<glyph> glyphs(std::string_view text)
 {
     std::vector<glyph> out;
     for (size_t i = 0; i < text.size();) {
-        char32_t c = u8next(text, i);
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
-            c = 0xFFFD;
+        char32_t c = shownchar(u8next(text, i));
         glyph g{{}, colwidth(c)};
         u8put(g.s, c);
         out.push_back(std::move(g));
@@ -194,7 +191,7 @@ std::string dlgfield(sdialog& d, int i, int width)
     // The echo of a line wider than the field ran over the box (and maybe
     // past it): draw the box again so nothing of it stays inside.
     if (strwidth(line) > width)
-        d.ref[0] = true;
+        d.redraw.box = true;
     setcolor(PLAINCOL);
     return line;
 }
@@ -210,7 +207,7 @@ int dlgact(sdialog& d, int i)
         it.s = dlgfit(line, w);
         it.ssl = it.s;
         d.text[static_cast<size_t>(i)] = std::move(line);
-        d.ref[1] = true;
+        d.redraw.items = true;
         return -1;
     }
     dlgpress(d, i);
@@ -227,21 +224,21 @@ int dlgrun(sdialog& d)
     d.mouselo = std::clamp(d.mouselo, 0, n - 1);
     d.oldmouselo = std::clamp(d.oldmouselo, 0, n - 1);
     for (;;) {
-        if (d.ref[0]) {
+        if (d.redraw.box) {
             dlgbox(d);
-            d.ref[1] = true; // the face covers the items
+            d.redraw.items = true; // the face covers the items
         }
-        if (d.ref[1])
+        if (d.redraw.items)
             dlgitems(d);
-        if (d.ref[2])
+        if (d.redraw.focus)
             dlgfocus(d);
-        d.ref[0] = d.ref[1] = d.ref[2] = false;
+        d.redraw = {false, false, false};
         const sselect& cur = d.sllo[static_cast<size_t>(d.mouselo)];
         gotoxy(cur.x, cur.y);
         d.tmp = getch();
         if (d.tmp == KEY_END)
             break;
-        if (d.tmp == KEYSPACE || d.tmp == KEYENTER) {
+        if (d.tmp == KEY_SPACE || d.tmp == KEY_ENTER) {
             int r = d.act ? d.act(d, d.mouselo) : dlgact(d, d.mouselo);
             if (d.tmp == KEY_END) // input ended inside the activation
                 break;
@@ -249,10 +246,10 @@ int dlgrun(sdialog& d)
                 setcolor(PLAINCOL);
                 return r;
             }
-        } else if (d.tmp == KEYTAB) {
+        } else if (d.tmp == KEY_TAB) {
             d.oldmouselo = d.mouselo;
             d.mouselo = d.mouselo + 1 < n ? d.mouselo + 1 : 0;
-            d.ref[2] = true;
+            d.redraw.focus = true;
         }
     }
     setcolor(PLAINCOL);

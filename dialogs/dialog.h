@@ -33,13 +33,13 @@
 //          result that ends it; it may call dlgact(d, i) for the default.
 //          A button that acts and stays does, by the house rule:
 //              dlgpress(d, i, 0); <the action>; Sleep(10);
-//              d.ref[1] = true; return -1;
+//              d.redraw.items = true; return -1;
 //   `draw` (draw item i, with or without the focus) replaces the default
 //          look (`mcol` or `col` with `s`), e.g. for check boxes that show
 //          `ssl` while marked; dlgput helps.
 //   `drawbox` runs after the face, the title and `texts` are drawn, for
 //          fixed drawing that is not a plain text.
-// A hook may set `ref`[0..2] to ask for redraws on the next pass. A hook that
+// A hook may set `redraw` flags to ask for redraws on the next pass. A hook that
 // reads keys itself (getch) and meets KEY_END stores it in `tmp`: dlgrun then
 // ends with -1 like at the end of input in its own loop.
 //
@@ -67,8 +67,6 @@ constexpr int SHADOWCOL = 0;                               // the shadow
 constexpr int FACECOL = 143;                               // the face and its fixed texts
 constexpr int PLAINCOL = 15;                               // restored on every way out
 
-// Key codes the loop knows.
-constexpr int KEYTAB = 9, KEYENTER = 13, KEYSPACE = 32;
 
 // A fixed text of the box, drawn with it.
 struct sdlgtext {
@@ -88,9 +86,12 @@ struct sdialog {
     std::vector<sselect> sllo; // the items in focus order
     int mouselo = 0;    // item with the focus
     int oldmouselo = 0; // item that had it before the last Tab
-    // Redraw requests: [0] the box, [1] all items, [2] only the two items of
-    // the last focus change. All three start set, so the first pass draws all.
-    bool ref[3] = {true, true, true};
+    // Redraw requests; all start set, so the first pass draws everything.
+    struct {
+        bool box = true;   // the box with its fixed texts (and then every item)
+        bool items = true; // every item
+        bool focus = true; // the two items of the last focus change
+    } redraw;
     int tmp = 0; // the last key read (KEY_END when input has ended)
 
     std::string title;             // at (leftlo1 + 2, toplo1 + 1) in FACECOL; empty: none
@@ -105,9 +106,8 @@ struct sdialog {
 
 // --- building a dialog ---
 
-// Sets the box size and centres it over the editor's screen from the window
-// globals winleng and winheig: leftlo1 = max((winleng + 8 - w) / 2, 0),
-// toplo1 = max((winheig + 4 - h) / 2, 0).
+// Sets the box size and centres it over the editor's screen:
+// leftlo1 = max((SCRW - w) / 2, 0), toplo1 = max((SCRH - h) / 2, 0).
 void dlgplace(sdialog& d, int w, int h);
 
 // A button at (x, y): colours 112 / 240 / 247, `s` and `ssl` the label.
@@ -153,7 +153,7 @@ void dlgpress(sdialog& d, int i, int ms = 10);
 // blanks in `slcol`), the cursor goes back to its start, one line is read with
 // the terminal's echo and line editing and returned as typed (empty at the end
 // of input). A line wider than the field overruns the box while it is typed,
-// so then the box is redrawn whole (ref[0]) after it.
+// so then the box is redrawn whole (redraw.box) after it.
 std::string dlgfield(sdialog& d, int i, int width);
 
 // --- helpers for dialogs of their own ---

@@ -1,33 +1,34 @@
 #pragma once
 // The editor's dialogs, built on the dialog component of dialog.h.
 #include "dialogs/dialog.h"
+#include "score/doc.h"
+#include "score/view.h"
 
 #include <string>
 
-// The open (mode 0) and save (mode 1) dialogs. Returns true when cancelled
-// (or input ended, or the mode is neither 0 nor 1, in which case nothing is
-// shown), false when confirmed; `path` is then set:
-//   mode 0: the typed path. When the text as typed names no existing file or
-//           folder but has the form a terminal gives a dropped file (in double
-//           or single quotes, or with backslash-escaped characters, often
-//           followed by one blank), the decoded path instead.
-//   mode 1: folder + "/" + name + ".pvx". The folder loses one leading and
-//           one trailing double quote; when it then names no existing folder
-//           but the typed text has the dropped form, the decoded folder is
-//           used. "/" is appended unless the folder ends with one; an empty
-//           folder means the working folder (the path is then name + ".pvx").
-//           The name is used as typed.
+// The two path dialogs.
+enum class pathdlg { open, save };
+
+// The open and save dialogs. Returns true when cancelled (or input ended),
+// false when confirmed; `path` is then set:
+//   open: the typed path. When the text as typed names no existing file or
+//         folder but has the form a terminal gives a dropped file (in double
+//         or single quotes, or with backslash-escaped characters, often
+//         followed by one blank), the decoded path instead.
+//   save: folder + "/" + name + ".pvx". The folder loses one leading and
+//         one trailing double quote; when it then names no existing folder
+//         but the typed text has the dropped form, the decoded folder is
+//         used. "/" is appended unless the folder ends with one; an empty
+//         folder means the working folder (the path is then name + ".pvx").
+//         The name is used as typed.
 // `path` is untouched on cancel. Nothing else changes: the caller decides
 // what to do with the path (Open sets `filepath` only after the file was read).
-bool slfile(int mode, std::string& path);
-
-// The same, setting `filepath` to the chosen path on confirm.
-bool slfile(int mode);
+bool slfile(pathdlg mode, std::string& path);
 
 // The unsaved-changes dialog: "取消" (focus at first) returns false, "放弃"
-// true, "保存" wipes the box, runs Save (ffile(1)) and returns whether it
-// completed. End of input answers false (stop).
-bool filenotsaved();
+// true, "保存" wipes the box, runs Save and returns whether it completed.
+// End of input answers false (stop).
+bool filenotsaved(sdoc& doc, sview& view);
 
 // The dropped-path form of `typed`, decoded like one shell word ('...', "...",
 // backslash escapes; one trailing blank dropped); empty when `typed` does not

@@ -1,7 +1,6 @@
 // The open and save dialogs.
 #include "dialogs/dialogs.h"
 
-#include "files/files.h"
 
 #include <filesystem>
 #include <system_error>
@@ -140,20 +139,7 @@ static bool savedlg(std::string& path)
     return false;
 }
 
-bool slfile(int mode, std::string& path)
+bool slfile(pathdlg mode, std::string& path)
 {
-    if (mode == 0)
-        return opendlg(path);
-    if (mode == 1)
-        return savedlg(path);
-    return true;
-}
-
-bool slfile(int mode)
-{
-    std::string path;
-    if (slfile(mode, path))
-        return true;
-    filepath = path;
-    return false;
+    return mode == pathdlg::open ? opendlg(path) : savedlg(path);
 }

@@ -18,9 +18,8 @@
 #include "dialogs/play.h"
 
 #include "console/console.h"
-#include "score/ring.h"
 #include "dialogs/dialog.h"
-#include "files/files.h"
+#include "dialogs/filecmd.h"
 #include "console/width.h"
 
 #include <algorithm>
@@ -30,17 +29,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-
-splay playtmp{0, 0, 0.0f, false};
-stime statime;
-stime endtime;
-
-void resetplayset()
-{
-    playtmp = splay{0, 0, 0.0f, false};
-    statime = stime{};
-    endtime = stime{};
-}
 
 namespace {
 
@@ -97,13 +85,13 @@ void drawitem(const playstate& p, sdialog& d, int i, bool focus)
 int fieldx(const sdialog& d, int item) { return d.leftlo1 + (item == 1 ? 6 : 24); }
 int fieldy(const sdialog& d) { return d.toplo1 + 6; }
 
-void drawtimes(const sdialog& d)
+void drawtimes(const sdialog& d, const splayset& ps)
 {
     setcolor(TIMECOL);
     gotoxy(fieldx(d, 1), fieldy(d));
-    cput(timetext(statime));
+    cput(timetext(ps.statime));
     gotoxy(fieldx(d, 4), fieldy(d));
-    cput(timetext(endtime));
+    cput(timetext(ps.endtime));
 }
 
 // Typing a time digit by digit into t (item 1: statime, item 4: endtime).
@@ -139,7 +127,7 @@ void timeentry(sdialog& d, int item, stime& t)
             d.tmp = KEY_END; // the dialog ends as cancelled
             break;
         }
-        if (tmp1 == KEYENTER)
+        if (tmp1 == KEY_ENTER)
             break;
         if (tmp1 >= '0' && tmp1 <= '9') {
             int v = tmp1 - '0';
@@ -153,7 +141,7 @@ void timeentry(sdialog& d, int item, stime& t)
             t.s = static_cast<float>(whole) + static_cast<float>(timeline[6] - '0') / 10.0f;
             if (++mouselo1 > 6)
                 break;
-        } else if (tmp1 == 'd' || tmp1 == KEYSPACE) {
+        } else if (tmp1 == 'd' || tmp1 == KEY_SPACE) {
             if (mouselo1 <= 5)
                 mouselo1++;
         } else if (tmp1 == 'a') {
@@ -252,24 +240,28 @@ void speedentry(playstate& p, sdialog& d)
     it.ssl = it.s;
     // A line longer than the field ran over the box while it was typed.
     if (widest > SPEEDW)
-        d.ref[0] = true;
-    d.ref[1] = true;
+        d.redraw.box = true;
+    d.redraw.items = true;
     if (ended)
         d.tmp = KEY_END; // the dialog ends as cancelled
 }
 
 } // namespace
 
-splay playset(int curlo, int leng)
+splay playset(sdoc& doc, sview& view, splayset& ps)
 {
-    if (!filesaved && ffile(2) != 0) {
+    splay& playtmp = ps.playtmp;
+    stime& statime = ps.statime;
+    stime& endtime = ps.endtime;
+    if (!doc.filesaved && ffile(doc, view, fmode::saveas) != fileres::done) {
         playtmp.yn = false;
         return playtmp;
     }
-    if (music.size() <= 1) { // only the end marker: nothing to play
+    if (doc.music.size() <= 1) { // only the end marker: nothing to play
         playtmp.yn = false;
         return playtmp;
     }
+    const int curlo = view.mousex, leng = doc.musicleng;
 
     playstate p;
     sdialog d;
@@ -285,7 +277,7 @@ splay playset(int curlo, int leng)
         {20, 6, "", BANDCOL, 17},                 {2, 7, "   从光标处开始", BANDCOL, 17},
         {20, 7, "   到光标处结束", BANDCOL, 17},  {2, 9, "播放速度: x", BANDCOL, 35},
     };
-    d.drawbox = [](sdialog& dd) { drawtimes(dd); };
+    d.drawbox = [&ps](sdialog& dd) { drawtimes(dd, ps); };
 
     const int chk[6][2] = {{2, 4}, {2, 5}, {2, 7}, {20, 4}, {20, 5}, {20, 7}};
     for (const auto& c : chk)
@@ -306,7 +298,7 @@ splay playset(int curlo, int leng)
                 dlgitems(dd);
                 timeentry(dd, 1, statime);
             } else {
-                dd.ref[1] = true;
+                dd.redraw.items = true;
             }
             return -1;
         case 3:
@@ -317,7 +309,7 @@ splay playset(int curlo, int leng)
                 dlgitems(dd);
                 timeentry(dd, 4, endtime);
             } else {
-                dd.ref[1] = true;
+                dd.redraw.items = true;
             }
             return -1;
         case 6:

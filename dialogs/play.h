@@ -1,15 +1,18 @@
 #pragma once
 // The play settings dialog: where playback starts and stops, and how fast.
+#include "score/doc.h"
 #include "score/model.h"
+#include "score/view.h"
 
-extern splay playtmp; // the dialog's working record; every call returns a copy
-extern stime statime; // the typed start time, kept from one opening to the next
-extern stime endtime; // the typed end time, kept likewise
+// What the play settings keep from one opening to the next.
+struct splayset {
+    splay play;                        // the last play request
+    splay playtmp{0, 0, 0.0f, false};  // the dialog's working record; every call returns a copy
+    stime statime;                     // the typed start time
+    stime endtime;                     // the typed end time
+};
 
-// Saves an unsaved score first (Save as), then runs the dialog. `curlo` is
-// the cursor column, `leng` the score length, both in time steps. The result
-// has yn true when the user confirmed; start, end and speed change only then.
-splay playset(int curlo, int leng);
-
-// Puts playtmp, statime and endtime back to their start values.
-void resetplayset();
+// Saves an unsaved score first (Save as), then runs the dialog for the
+// cursor column and the score length. The result has yn true when the user
+// confirmed; start, end and speed change only then.
+splay playset(sdoc& doc, sview& view, splayset& ps);

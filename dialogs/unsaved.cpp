@@ -2,9 +2,9 @@
 #include "dialogs/dialogs.h"
 
 #include "console/console.h"
-#include "files/files.h"
+#include "dialogs/filecmd.h"
 
-bool filenotsaved()
+bool filenotsaved(sdoc& doc, sview& view)
 {
     sdialog d;
     dlgplace(d, 30, 5);
@@ -24,7 +24,7 @@ bool filenotsaved()
             cpad("", d.winleng1 + 1);
         }
         {
-            bool done = ffile(1) == 0;
+            bool done = ffile(doc, view, fmode::save) == fileres::done;
             setcolor(PLAINCOL);
             return done;
         }

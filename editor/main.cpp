@@ -5,13 +5,8 @@
 //                        when no file exists yet)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
-#include "score/ring.h"
-#include "dialogs/about.h"
 #include "editor/editor.h"
 #include "files/files.h"
-#include "platform/fileio.h"
-#include "score/pvx.h"
-#include "menu/menu.h"
 #include "platform/term.h"
 
 #include <cerrno>
@@ -39,28 +34,24 @@ const char* usage =
 
 // Opens the score named on the command line, before the terminal is taken.
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
-int openarg(const std::string& path)
+int openarg(seditor& ed, const std::string& path)
 {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
         // No file yet: a new score that Ctrl+S saves there.
-        ffile(3);
-        filepath = path;
+        ed.doc.filepath = path;
         return 0;
     }
-    std::string bytes, why;
-    pvxscore sc;
-    if (!readwhole(path, bytes, &why)) {
-        std::fprintf(stderr, "pellavine: 无法打开 %s: %s\n", path.c_str(), why.c_str());
-        return 1;
+    sopened o = openscore(ed.doc, path);
+    if (o.res == fileres::done) {
+        ed.view = viewof(o.head);
+        return 0;
     }
-    why = pvxread(bytes, sc);
-    if (!why.empty() || openscore(path) != 0) {
-        std::fprintf(stderr, "pellavine: %s 不是可以打开的乐谱: %s\n", path.c_str(),
-                     why.empty() ? "读取失败" : why.c_str());
-        return 1;
-    }
-    return 0;
+    if (o.notscore)
+        std::fprintf(stderr, "pellavine: %s 不是可以打开的乐谱: %s\n", path.c_str(), o.why.c_str());
+    else
+        std::fprintf(stderr, "pellavine: 无法打开 %s: %s\n", path.c_str(), o.why.c_str());
+    return 1;
 }
 
 } // namespace
@@ -80,16 +71,15 @@ int main(int argc, char** argv)
         std::printf("Pellavine %s\n", VERSIONTEXT);
         return 0;
     }
-    resetstate();
-    if (!arg.empty() && openarg(arg) != 0)
+    seditor ed;
+    if (!arg.empty() && openarg(ed, arg) != 0)
         return 1;
     if (int rc = termstart(); rc != 0)
         return rc;
-    tbset();
-    int status = edit(arg.empty());
+    int status = edit(ed, arg.empty());
     termstop();
-    if (!recoverypath.empty())
-        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", recoverypath.c_str());
+    if (!ed.recoverypath.empty())
+        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());
     if (int sig = termsignal(); sig != 0)
         return 128 + sig;
     return status;

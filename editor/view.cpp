@@ -1,42 +1,20 @@
 // The editor's screen: frame, staff with keyboard column, scroll bars, time
 // ruler, note name, notes and the cursor's column line.
-#include "editor/editor.h"
 #include "editor/run.h"
-#include "score/ring.h"
+
 #include "menu/menu.h"
+#include "score/ring.h"
 
 #include <algorithm>
 
-int winheig = 23;
-int winleng = 100;
-int toplo = 40;
-int leftlo = 0;
-int mousex = 0;
-int mousey = 55;
-int musicleng = 100;
-stime ttime;
-splay play;
-
-void resetview()
-{
-    winheig = 23;
-    winleng = 100;
-    toplo = 40;
-    leftlo = 0;
-    mousex = 0;
-    mousey = 55;
-    musicleng = 100;
-    ttime = stime{};
-}
-
 void cellset::add(int x, int y)
 {
-    size_t n = static_cast<size_t>(winleng) * static_cast<size_t>(winheig);
+    size_t n = static_cast<size_t>(STARTVIEW.winleng) * static_cast<size_t>(STARTVIEW.winheig);
     if (marked.size() != n)
         marked.assign(n, 0);
-    if (x < 0 || y < 0 || x >= winleng || y >= winheig)
+    if (x < 0 || y < 0 || x >= STARTVIEW.winleng || y >= STARTVIEW.winheig)
         return;
-    auto& m = marked[static_cast<size_t>(y) * static_cast<size_t>(winleng) + static_cast<size_t>(x)];
+    auto& m = marked[static_cast<size_t>(y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(x)];
     if (!m) {
         m = 1;
         cells.push_back(location{x, y});
@@ -45,29 +23,29 @@ void cellset::add(int x, int y)
 
 bool cellset::has(int x, int y) const
 {
-    if (x < 0 || y < 0 || x >= winleng || y >= winheig || marked.empty())
+    if (x < 0 || y < 0 || x >= STARTVIEW.winleng || y >= STARTVIEW.winheig || marked.empty())
         return false;
-    return marked[static_cast<size_t>(y) * static_cast<size_t>(winleng) + static_cast<size_t>(x)] != 0;
+    return marked[static_cast<size_t>(y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(x)] != 0;
 }
 
 void cellset::reset()
 {
     for (const location& c : cells)
-        marked[static_cast<size_t>(c.y) * static_cast<size_t>(winleng) + static_cast<size_t>(c.x)] = 0;
+        marked[static_cast<size_t>(c.y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(c.x)] = 0;
     cells.clear();
 }
 
-void clearcell(int x, int y)
+static void clearcell(const sview& v, int x, int y)
 {
-    setcolor(rowcolor(toplo + y));
+    setcolor(rowcolor(v.toplo + y));
     gotoxy(x + 6, y + 2);
     cput("_");
 }
 
-void drawframe()
+void drawframe(smenubar& bar)
 {
-    const int W = winleng, H = winheig;
-    toolbar(-2);
+    const int W = STARTVIEW.winleng, H = STARTVIEW.winheig;
+    toolbar(bar, barreq::drawall);
     setcolor(112);
     gotoxy(0, H + 3);
     cprintf("%*s", W + 8, "");
@@ -94,9 +72,9 @@ void drawframe()
     setcolor(15);
 }
 
-void drawstaff()
+void drawstaff(const sview& v)
 {
-    const int W = winleng, H = winheig;
+    const int W = v.winleng, H = v.winheig, toplo = v.toplo;
     std::string line(static_cast<size_t>(W), '_');
     gotoxy(0, 2);
     setcolor(240);
@@ -132,9 +110,9 @@ void drawstaff()
     setcolor(15);
 }
 
-void drawhbar()
+void drawhbar(const sview& v, int musicleng)
 {
-    const int W = winleng, H = winheig;
+    const int W = v.winleng, H = v.winheig, leftlo = v.leftlo;
     gotoxy(6, H + 2);
     if (musicleng <= W) {
         setcolor(15);
@@ -157,9 +135,10 @@ void drawhbar()
     setcolor(15);
 }
 
-void drawtime()
+void drawtime(sview& v)
 {
-    const int W = winleng, H = winheig;
+    const int W = v.winleng, H = v.winheig, leftlo = v.leftlo, mousex = v.mousex;
+    stime& ttime = v.ttime;
     // The ruler: a mark "|hh:mm:ss " at every whole second.
     int base = leftlo / 10 * 10;
     std::string buf(static_cast<size_t>(W + 20), ' ');
@@ -196,12 +175,12 @@ void drawtime()
     setcolor(15);
 }
 
-void drawnotename()
+void drawnotename(const sview& v)
 {
     setcolor(112);
-    gotoxy(0, winheig + 3);
+    gotoxy(0, v.winheig + 3);
     cput("音符:");
-    int q = mousey % 14;
+    int q = v.mousey % 14;
     if (key[q].pitch == 0)
         cput("  ");
     else if (key[q].rise)
@@ -211,16 +190,17 @@ void drawnotename()
     setcolor(15);
 }
 
-void clearcells(cellset& cs)
+void clearcells(cellset& cs, const sview& v)
 {
     for (const location& c : cs.cells)
-        clearcell(c.x, c.y);
+        clearcell(v, c.x, c.y);
     cs.reset();
 }
 
-void drawnotes(edrun& r)
+void drawnotes(edrun& r, const sdoc& doc, const sview& v)
 {
-    const int W = winleng, H = winheig;
+    const int W = v.winleng, H = v.winheig, leftlo = v.leftlo, toplo = v.toplo;
+    const Ring& music = doc.music;
     const int64_t right = static_cast<int64_t>(leftlo) + W;
     // Only the notes that reach into the view are visited: the last one that
     // starts before it and those that start inside it.
@@ -250,16 +230,16 @@ void drawnotes(edrun& r)
     setcolor(15);
 }
 
-void drawcolumn(edrun& r)
+void drawcolumn(edrun& r, const sview& v)
 {
-    clearcells(r.replo1);
-    for (int row = toplo; row < toplo + winheig; row++) {
-        if (r.ref[4] && row == r.mrow)
+    clearcells(r.replo1, v);
+    for (int row = v.toplo; row < v.toplo + v.winheig; row++) {
+        if (r.here.within && row == r.here.row)
             continue;
         setcolor(rowcolor(row));
-        gotoxy(mousex - leftlo + 6, row - toplo + 2);
+        gotoxy(v.mousex - v.leftlo + 6, row - v.toplo + 2);
         cput("|");
-        r.replo1.add(mousex - leftlo, row - toplo);
+        r.replo1.add(v.mousex - v.leftlo, row - v.toplo);
     }
     setcolor(15);
 }

@@ -1,111 +1,77 @@
 #include "files/files.h"
 
-#include "score/ring.h"
-#include "dialogs/dialogs.h"
-#include "editor/editor.h"
 #include "platform/fileio.h"
-#include "score/pvx.h"
 
 #include <unistd.h>
 
-bool filesaved = true;
-std::string filepath;
-int filever = curfilever;
-
-void resetfiles()
-{
-    filesaved = true;
-    filepath.clear();
-    filever = curfilever;
-}
-
 namespace {
 
-pvxhead curhead()
+pvxhead headof(const sdoc& doc, const sview& view)
 {
     pvxhead h;
-    h.ver = filever;
-    h.mousex = mousex;
-    h.mousey = mousey;
-    h.toplo = toplo;
-    h.leftlo = leftlo;
-    h.musicleng = musicleng;
+    h.ver = doc.filever;
+    h.mousex = view.mousex;
+    h.mousey = view.mousey;
+    h.toplo = view.toplo;
+    h.leftlo = view.leftlo;
+    h.musicleng = doc.musicleng;
     return h;
 }
 
 } // namespace
 
-std::string scorebytes() { return pvxwrite(curhead(), music.queue()); }
-
-int openscore(const std::string& path)
+std::string scorebytes(const sdoc& doc, const sview& view)
 {
+    return pvxwrite(headof(doc, view), doc.music.queue());
+}
+
+sview viewof(const pvxhead& head)
+{
+    sview v = STARTVIEW;
+    v.mousex = head.mousex;
+    v.mousey = head.mousey;
+    v.toplo = head.toplo;
+    v.leftlo = head.leftlo;
+    return v;
+}
+
+sopened openscore(sdoc& doc, const std::string& path)
+{
+    sopened out;
     std::string bytes;
-    if (!readwhole(path, bytes))
-        return -1;
+    if (!readwhole(path, bytes, &out.why))
+        return out;
     pvxscore s;
-    if (!pvxread(bytes, s).empty())
-        return -1;
+    out.why = pvxread(bytes, s);
+    if (!out.why.empty()) {
+        out.notscore = true;
+        return out;
+    }
     bytes = std::string(); // free the image before the ring grows
-    pvxclamp(s.head, winheig, winleng);
-    music.assign(s.notes);
-    filever = s.head.ver;
-    mousex = s.head.mousex;
-    mousey = s.head.mousey;
-    toplo = s.head.toplo;
-    leftlo = s.head.leftlo;
-    musicleng = s.head.musicleng;
-    filepath = path;
-    filesaved = !s.changed;
-    return filever == curfilever ? 0 : filever;
+    pvxclamp(s.head, STARTVIEW.winheig, STARTVIEW.winleng);
+    doc.music.assign(s.notes);
+    doc.filever = s.head.ver;
+    doc.musicleng = s.head.musicleng;
+    doc.filepath = path;
+    doc.filesaved = !s.changed;
+    out.res = fileres::done;
+    out.head = s.head;
+    return out;
 }
 
-int savescore(const std::string& path)
+fileres savescore(sdoc& doc, const sview& view, const std::string& path)
 {
-    if (writewhole(path, scorebytes()) != 0)
-        return -1;
-    filesaved = true;
-    return 0;
+    if (writewhole(path, scorebytes(doc, view)) != 0)
+        return fileres::failed;
+    doc.filesaved = true;
+    return fileres::done;
 }
 
-int ffile(int mode)
+std::string savrecovery(const sdoc& doc, const sview& view)
 {
-    switch (mode) {
-    case 0: { // Open
-        if (!filesaved && !filenotsaved())
-            return 0;
-        std::string path;
-        if (slfile(0, path))
-            return -1;
-        return openscore(path);
-    }
-    case 1: // Save
-    case 2: // Save as
-        if ((filepath.empty() || mode == 2) && slfile(1))
-            return -1;
-        return savescore(filepath);
-    case 3: // New
-        if (!filesaved && !filenotsaved())
-            return 0;
-        filever = curfilever;
-        toplo = 40;
-        leftlo = 0;
-        mousex = 0;
-        mousey = 55;
-        musicleng = 100;
-        music.clear();
-        music.push(SENTINEL);
-        filesaved = true;
-        return 0;
-    default:
-        return -1;
-    }
-}
-
-std::string savrecovery()
-{
-    const std::string bytes = scorebytes();
-    if (!filepath.empty()) {
-        std::string p = writenew(filepath + ".save", bytes);
+    const std::string bytes = scorebytes(doc, view);
+    if (!doc.filepath.empty()) {
+        std::string p = writenew(doc.filepath + ".save", bytes);
         if (!p.empty())
             return p;
     }

@@ -1,40 +1,47 @@
 #pragma once
-// The file globals and the file commands New, Open, Save and Save as.
+// The score file commands on a document: open, save, start afresh, and the
+// recovery file. They read the cursor and view to store them, and hand back
+// what a file holds of them; they never change a view themselves.
+#include "score/doc.h"
+#include "score/pvx.h"
+#include "score/view.h"
+
 #include <string>
 
-extern bool filesaved;       // the score in memory equals what was last loaded, saved or created
-extern std::string filepath; // path of the current score file
-constexpr int curfilever = 2;
-extern int filever;          // version of the score in memory
+// How a file command ended.
+enum class fileres {
+    done,      // the command did what was asked
+    cancelled, // the user cancelled a dialog, or input ended there
+    failed,    // the file could not be read or written; nothing was lost
+};
 
-// Puts the file globals back to their start values.
-void resetfiles();
+// What opening a score gives back.
+struct sopened {
+    fileres res = fileres::failed;
+    bool notscore = false; // on failure: the file was read but holds no score the editor can take
+    std::string why;       // on failure: what is wrong
+    pvxhead head;    // on success: the cursor and view stored with the score, clamped
+};
 
-// The file commands: mode 0 Open, 1 Save, 2 Save as, 3 New.
-//   Open     asks about unsaved changes (stop: 0), shows the open dialog
-//            (cancelled: -1) and loads the file: -1 when it cannot be read or
-//            is not a score the editor can hold, and then nothing changed at
-//            all, `filepath` and `filever` included; else 0, or the file's
-//            version when it is not curfilever.
-//   Save     writes to `filepath`, asking for it first when it is empty;
-//   Save as  always asks. Both: -1 when the dialog was cancelled or the file
-//            could not be written (the old file is then intact), else 0.
-//   New      asks about unsaved changes (stop: 0, nothing changed), then an
-//            empty score with the view at its start; 0. `filepath` stays.
-//   other    -1, nothing happens.
-int ffile(int mode);
+// Reads and decodes the score at `path` once. On success the document holds
+// it (`filepath` = path, `filever` the file's version, `filesaved` false only
+// when the notes had to be mended); on failure the document is untouched.
+sopened openscore(sdoc& doc, const std::string& path);
 
-// Open and Save without their dialogs: what ffile runs once it has a path.
-// openscore sets `filepath` to `path` on success only; savescore leaves it.
-int openscore(const std::string& path);
-int savescore(const std::string& path);
+// The view a score file stores, laid over the start view.
+sview viewof(const pvxhead& head);
 
-// The score in memory with its cursor and view, as score file bytes.
-std::string scorebytes();
+// Writes the document with the cursor and view of `view` to `path`, so that
+// the old file survives any failure; marks the document saved on success.
+// `filepath` is left as it is.
+fileres savescore(sdoc& doc, const sview& view, const std::string& path);
 
-// Writes the score in memory to a recovery file that never replaces another:
+// The document with the cursor and view, as score file bytes.
+std::string scorebytes(const sdoc& doc, const sview& view);
+
+// Writes the document to a recovery file that never replaces another:
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no
 // path or its folder takes no new file, "pellavine.PID.save" in the working
 // folder (numbered the same way). Returns the name written, empty when none
 // could be.
-std::string savrecovery();
+std::string savrecovery(const sdoc& doc, const sview& view);

@@ -1,41 +1,37 @@
 // Running a menu command by its name.
-#include "menu/menu.h"
+#include "menu/dispatch.h"
 
 #include "dialogs/about.h"
 #include "dialogs/dialogs.h"
-#include "dialogs/play.h"
-#include "editor/editor.h"
-#include "files/files.h"
+#include "dialogs/filecmd.h"
 #include "platform/proc.h"
 
-int funcmatch(const std::string& func)
+cmdres funcmatch(const std::string& func, sdoc& doc, sview& view, smenubar& bar, splayset& ps)
 {
-    if (func == "nfile") {
-        ffile(3);
+    if (func == "nfile" || func == "cfile") {
+        ffile(doc, view, fmode::fresh);
     } else if (func == "ofile") {
-        ffile(0);
+        ffile(doc, view, fmode::open);
     } else if (func == "sfile0") {
-        ffile(1);
+        ffile(doc, view, fmode::save);
     } else if (func == "sfile1") {
-        ffile(2);
-    } else if (func == "cfile") {
-        ffile(3);
+        ffile(doc, view, fmode::saveas);
     } else if (func == "close") {
-        if (filesaved || filenotsaved())
-            endprogram(0);
+        if (doc.filesaved || filenotsaved(doc, view))
+            return cmdres::quit;
     } else if (func == "play") {
-        play = playset(mousex, musicleng);
-        return play.yn ? -1 : -2;
+        ps.play = playset(doc, view, ps);
+        return ps.play.yn ? cmdres::play : cmdres::playcancelled;
     } else if (func == "help") {
         help();
     } else if (func == "about") {
         about();
     } else if (func == "clear") {
-        return 2;
+        return cmdres::restart;
     } else if (func == "update") {
         openurl(UPDATEURL);
     } else if (func == "wintitle") {
-        fwintitle();
+        fwintitle(bar);
     }
-    return 0;
+    return cmdres::none;
 }

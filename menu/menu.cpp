@@ -1,29 +1,26 @@
 #include "menu/menu.h"
 
 #include "console/console.h"
-#include "editor/editor.h"
+#include "score/view.h"
 #include "console/width.h"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
-std::array<stb, TBMAX> tb;
-int tbnum = 0;
-int tbx = 0;
-int tby = 0;
-std::string wintitle = "Pellavine";
-
 static void item(stb& m, int i, bool ava, bool mode, const char* name, const char* func)
 {
     m.tbi[static_cast<size_t>(i)] = stbi{ava, mode, name, func};
 }
 
-void tbset()
+smenubar::smenubar() { tbset(*this); }
+
+void tbset(smenubar& b)
 {
-    tbnum = 6;
-    tbx = 0;
-    tby = 0;
+    std::vector<stb>& tb = b.tb;
+    b.tbnum = 6;
+    b.tbx = 0;
+    b.tby = 0;
 
     stb& m0 = tb[0];
     m0.num = 3;
@@ -34,7 +31,7 @@ void tbset()
 
     stb& m1 = tb[1];
     m1.num = 1;
-    m1.name = wintitle;
+    m1.name = b.wintitle;
     item(m1, 0, true, false, "自定义标题", "wintitle");
 
     stb& m2 = tb[2];
@@ -64,28 +61,15 @@ void tbset()
     item(m5, 2, true, false, "检查更新", "update");
 }
 
-void resetmenu()
-{
-    for (stb& m : tb)
-        m = stb{};
-    wintitle = "Pellavine";
-    tbset();
-}
-
 // ---- drawing with the bar's right edge as a hard limit ----
 
 // Columns of the bar: 0 to barw() - 1.
 static int barw()
 {
-    int w = winleng + 8;
+    int w = SCRW;
     if (scr.w > 0 && w > scr.w)
         w = scr.w;
     return std::max(w, 0);
-}
-
-static char32_t shown(char32_t c)
-{
-    return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? char32_t{0xFFFD} : c;
 }
 
 // The longest head of s that takes at most w columns, padded with blanks to
@@ -96,7 +80,7 @@ static std::string cutwidth(std::string_view s, int w)
     int used = 0;
     for (size_t i = 0; i < s.size();) {
         size_t at = i;
-        int cw = colwidth(shown(u8next(s, i)));
+        int cw = colwidth(shownchar(u8next(s, i)));
         if (used + cw > w)
             break;
         out.append(s.substr(at, i - at));
@@ -127,9 +111,10 @@ struct shead {
     std::string text;
 };
 
-static std::vector<shead> layout()
+static std::vector<shead> layout(const smenubar& b)
 {
-    int n = std::clamp(tbnum, 0, TBMAX);
+    const std::vector<stb>& tb = b.tb;
+    int n = std::clamp(b.tbnum, 0, TBMAX);
     std::vector<int> w(static_cast<size_t>(n));
     long need = 1;
     for (int k = 0; k < n; k++) {
@@ -157,9 +142,9 @@ static std::vector<shead> layout()
     return h;
 }
 
-int tbheadx(int k)
+int tbheadx(const smenubar& b, int k)
 {
-    std::vector<shead> h = layout();
+    std::vector<shead> h = layout(b);
     if (k < 0 || k >= static_cast<int>(h.size()))
         return 0;
     return h[static_cast<size_t>(k)].x;
@@ -178,9 +163,10 @@ static void drawhead(const shead& e)
 
 static bool separator(const stbi& i) { return i.mode && !i.ava; }
 
-static void dropdown(int x)
+static void dropdown(const smenubar& b, int x)
 {
-    const stb& m = tb[static_cast<size_t>(tbx)];
+    const stb& m = b.tb[static_cast<size_t>(b.tbx)];
+    const int tby = b.tby;
     int num = std::clamp(m.num, 0, TBMAX);
     int maxy = 8;
     for (int i = 0; i < num; i++)
@@ -226,72 +212,71 @@ static void dropdown(int x)
 
 // Steps tby by d, passing over separators; stays put if only separators lie
 // that way.
-static void stepitem(int d)
+static void stepitem(smenubar& b, int d)
 {
-    const stb& m = tb[static_cast<size_t>(tbx)];
+    const stb& m = b.tb[static_cast<size_t>(b.tbx)];
     int num = std::clamp(m.num, 0, TBMAX);
-    int y = tby + d;
+    int y = b.tby + d;
     while (y >= 0 && y < num && separator(m.tbi[static_cast<size_t>(y)]))
         y += d;
     if (y >= 0 && y < num)
-        tby = y;
+        b.tby = y;
 }
 
-bool toolbar(int input)
+bool toolbar(smenubar& b, barreq input)
 {
-    if (tbnum <= 0 || tbnum > TBMAX)
+    if (b.tbnum <= 0 || b.tbnum > TBMAX)
         return false;
-    tbx = std::clamp(tbx, 0, tbnum - 1);
-    const stb& cur = tb[static_cast<size_t>(tbx)];
+    int& tbx = b.tbx;
+    int& tby = b.tby;
+    tbx = std::clamp(tbx, 0, b.tbnum - 1);
+    const stb& cur = b.tb[static_cast<size_t>(tbx)];
     if (cur.num > 0)
         tby = std::clamp(tby, 0, std::min(cur.num, TBMAX) - 1);
     else
         tby = 0;
 
     switch (input) {
-    case -2: {
+    case barreq::drawall:
         setcolor(240);
         gotoxy(0, 0);
         cput(std::string(static_cast<size_t>(barw()), ' '));
-        for (const shead& e : layout())
+        for (const shead& e : layout(b))
             drawhead(e);
         break;
-    }
-    case -1:
+    case barreq::release:
         setcolor(240);
-        drawhead(layout()[static_cast<size_t>(tbx)]);
+        drawhead(layout(b)[static_cast<size_t>(tbx)]);
         break;
-    case 0: {
+    case barreq::open: {
         setcolor(143);
-        shead e = layout()[static_cast<size_t>(tbx)];
+        shead e = layout(b)[static_cast<size_t>(tbx)];
         drawhead(e);
-        dropdown(e.x);
+        dropdown(b, e.x);
         break;
     }
-    case 1:
+    case barreq::prevmenu:
         if (tbx > 0) {
             tbx--;
             tby = 0;
         }
         break;
-    case 2:
-        if (tbx < tbnum - 1) {
+    case barreq::nextmenu:
+        if (tbx < b.tbnum - 1) {
             tbx++;
             tby = 0;
         }
         break;
-    case 3:
+    case barreq::previtem:
         if (tby > 0)
-            stepitem(-1);
+            stepitem(b, -1);
         break;
-    case 4:
+    case barreq::nextitem:
         if (tby < cur.num - 1)
-            stepitem(1);
+            stepitem(b, 1);
         break;
-    case -4:
+    case barreq::unavailable:
         return cur.num > 0 && !cur.tbi[static_cast<size_t>(tby)].ava;
-    default:
-        return false;
     }
     setcolor(15);
     return false;

@@ -1,9 +1,9 @@
 #pragma once
 // The menu bar: its table of menus, the title shown as its second heading,
-// drawing and moving through it (toolbar) and running a chosen command
-// (funcmatch).
+// drawing and moving through it (toolbar), and the title line.
 #include <array>
 #include <string>
+#include <vector>
 
 // One menu item.
 struct stbi {
@@ -22,27 +22,36 @@ struct stb {
 
 constexpr int TBMAX = 100;
 
-extern std::array<stb, TBMAX> tb; // the menus
-extern int tbnum;                 // menus in use
-extern int tbx;                   // current menu
-extern int tby;                   // current item of menu tbx
-extern std::string wintitle;      // the title, second heading of the bar; "Pellavine" at start
+// The menu bar: its menus, the menu cursor and the title.
+struct smenubar {
+    std::vector<stb> tb = std::vector<stb>(TBMAX); // the menus
+    int tbnum = 0;                  // menus in use
+    int tbx = 0;                    // current menu
+    int tby = 0;                    // current item of menu tbx
+    std::string wintitle = "Pellavine"; // the title, second heading of the bar
+
+    smenubar();
+};
 
 // Builds the menu table (the second heading is a copy of wintitle taken now)
 // and puts the menu cursor on the first item of the first menu.
-void tbset();
+void tbset(smenubar& b);
 
-// Puts wintitle back to "Pellavine" and rebuilds the table: the state of a
-// fresh start.
-void resetmenu();
 
-// Menu bar requests:
-//   -2 draw the whole bar          -1 draw heading tbx released
-//    0 draw heading tbx open with its drop-down
-//    1 previous menu    2 next menu    3 previous item    4 next item
-//   -4 true when the current item cannot be chosen (draws nothing)
-// Every other code does nothing. All requests but -4 return false; those that
-// draw end with attribute 15.
+// What toolbar is asked to do.
+enum class barreq {
+    drawall,     // draw the whole bar
+    release,     // draw heading tbx released
+    open,        // draw heading tbx open with its drop-down
+    prevmenu,
+    nextmenu,
+    previtem,
+    nextitem,
+    unavailable, // true when the current item cannot be chosen (draws nothing)
+};
+
+// Runs a menu bar request. Only `unavailable` returns anything but false;
+// the requests that draw end with attribute 15.
 //
 // Nothing is drawn past the bar's right edge (column winleng + 7): when the
 // headings do not fit, the title heading is shortened first, as far as
@@ -51,16 +60,13 @@ void resetmenu();
 // reached). A drop-down keeps its full width and is moved left as far as
 // needed to stay on the bar; what is still too wide is cut at the edge, and
 // rows below the screen are not drawn.
-bool toolbar(int input);
+bool toolbar(smenubar& b, barreq input);
 
 // Column where heading k starts, as toolbar draws it.
-int tbheadx(int k);
+int tbheadx(const smenubar& b, int k);
 
-// Runs the command named `func` (exact, case-sensitive whole-string match) and
-// returns: -1 the play dialog was confirmed and playback is to start from
-// `play`; -2 it was cancelled; 2 the editor is to restart; 0 anything else
-// (an unknown command does nothing).
-int funcmatch(const std::string& func);
-
-// The page opened by the update command and the about box's update button.
-inline constexpr const char* UPDATEURL = "https://github.com/pellavine/pellavine/releases";
+// Lets the user type a new title over the second heading of the bar. A
+// non-empty line becomes wintitle (as typed), the menu table is rebuilt and
+// the bar redrawn; returns false then. An empty line (or the end of input)
+// keeps the title and returns true.
+bool fwintitle(smenubar& b);

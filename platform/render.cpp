@@ -178,8 +178,7 @@ void rframe(Screen& s, const Grid& g, std::string& out)
                 width = 2;
             else if (c.part != 0)
                 c = Cell{U' ', c.attr, 0};
-            if (c.ch < 0x20 || (c.ch >= 0x7F && c.ch < 0xA0))
-                c.ch = 0xFFFD;
+            c.ch = shownchar(c.ch);
             bool changed = false;
             for (int i = 0; i < width; i++) {
                 size_t k = idx(g, x + i, y);

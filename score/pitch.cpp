@@ -35,11 +35,11 @@ double getfreq(int heig, int pitch, bool rise)
     return powi(k, hfs) * A3;
 }
 
-std::string beeptext(int mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
+std::string beeptext(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
                      const stimems& now, const std::string& path)
 {
     char buf[128];
-    if (mode == 0 && playtmp.yn) {
+    if (mode == reqmode::play && playtmp.yn) {
         std::string out;
         std::snprintf(buf, sizeof buf, "0 %lld %d\r\n", static_cast<long long>(now.s), now.ms);
         out += buf;
@@ -53,7 +53,7 @@ std::string beeptext(int mode, const splay& playtmp, int heig, int pitch, bool r
         std::snprintf(sp, sizeof sp, "%f", static_cast<double>(playtmp.speed));
         return out + sp;
     }
-    if (mode == 1) {
+    if (mode == reqmode::tone) {
         double f = getfreq(heig, pitch, rise);
         long long hz = std::isfinite(f) && f < 9e18 ? static_cast<long long>(f) : 0;
         std::snprintf(buf, sizeof buf, "1 %lld %d %lld %d", static_cast<long long>(now.s), now.ms, hz, time);

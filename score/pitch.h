@@ -9,9 +9,12 @@
 // outside 1 to 7.
 double getfreq(int heig, int pitch, bool rise);
 
-// The text of a request. Mode 0 plays [start, end] of the score at `path` at
-// the request's speed (only when playtmp.yn); mode 1 sounds one tone of
+// The two kinds of request.
+enum class reqmode { play, tone };
+
+// The text of a request. Mode play plays [start, end] of the score at `path` at
+// the request's speed (only when playtmp.yn); mode tone sounds one tone of
 // getfreq(heig, pitch, rise) for `time` steps of 100 ms; anything else is the
 // empty request. Line breaks are CR LF, with none after the last field.
-std::string beeptext(int mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
+std::string beeptext(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
                      const stimems& now, const std::string& path);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-Ring music;
 
 void Ring::stepback(size_t& c, size_t& i) const
 {

@@ -83,4 +83,3 @@ private:
     iter lower(int64_t x) const;     // first note starting at or after x
 };
 
-extern Ring music;

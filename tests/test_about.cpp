@@ -42,8 +42,7 @@ protected:
     void SetUp() override
     {
         tioreset();
-        resetview();
-        resetmenu();
+        edreset();
     }
 };
 
@@ -137,16 +136,6 @@ TEST_F(About, EndOfInputClosesTheBox)
     about();
     EXPECT_EQ(tio.keysread, 1);
     EXPECT_EQ(scr.attr, 15);
-}
-
-TEST_F(About, NarrowWindowPutsTheBoxAtTheEdge)
-{
-    winleng = 20;
-    winheig = 8;
-    tiokeys({ENTER});
-    about();
-    EXPECT_EQ(grow(scr, 1, 0, 36), std::string(16, ' ') + "关于" + std::string(16, ' '));
-    EXPECT_EQ(grow(scr, 14, 30, 34), "确定");
 }
 
 // ---- help ----

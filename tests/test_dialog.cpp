@@ -24,7 +24,7 @@ struct DialogTest : ::testing::Test {
     void SetUp() override
     {
         tioreset();
-        resetstate();
+        edreset();
     }
 };
 
@@ -33,22 +33,15 @@ struct DialogTest : ::testing::Test {
 TEST(DialogPlace, CentresOverTheEditorAndFloorsAtZero)
 {
     sdialog d;
-    int wl = winleng, wh = winheig;
-    winleng = 100;
-    winheig = 23;
     dlgplace(d, 30, 5);
     EXPECT_EQ(d.leftlo1, 39);
     EXPECT_EQ(d.toplo1, 11);
     dlgplace(d, 70, 10);
     EXPECT_EQ(d.leftlo1, 19);
     EXPECT_EQ(d.toplo1, 8);
-    winleng = 20; // 28 columns for a 70 wide box
-    winheig = 2;  // 6 rows for a 10 high box
-    dlgplace(d, 70, 10);
+    dlgplace(d, 120, 30); // larger than the screen
     EXPECT_EQ(d.leftlo1, 0);
     EXPECT_EQ(d.toplo1, 0);
-    winleng = wl;
-    winheig = wh;
 }
 
 TEST(DialogFit, PadsShortTextsAndKeepsTheEndOfLongOnes)
@@ -80,7 +73,7 @@ TEST_F(DialogTest, UnsavedBoxShadowAndItemsAtTheStartSize)
         cx = scr.cx;
         cy = scr.cy;
     };
-    EXPECT_FALSE(filenotsaved()); // input ends at the first key: stop
+    EXPECT_FALSE(filenotsaved(te.doc, te.view)); // input ends at the first key: stop
     EXPECT_EQ(tio.keysread, 1);
     ASSERT_EQ(tio.slept, std::vector<int>{100});
 
@@ -136,12 +129,12 @@ TEST_F(DialogTest, UnsavedAnswersByKey)
             if (ms == 10)
                 pressed = tiocells();
         };
-        EXPECT_EQ(filenotsaved(), r.result) << r.keys.size();
+        EXPECT_EQ(filenotsaved(te.doc, te.view), r.result) << r.keys.size();
         EXPECT_EQ(tio.slept, (std::vector<int>{100, 10}));
         ASSERT_FALSE(pressed.empty());
         EXPECT_EQ(at(pressed, r.pressedx, 14), 247);
         EXPECT_EQ(at(pressed, r.pressedx + 3, 14), 247);
-        EXPECT_TRUE(filesaved) << "the dialog itself changes nothing";
+        EXPECT_TRUE(te.doc.filesaved) << "the dialog itself changes nothing";
     }
 }
 
@@ -151,7 +144,7 @@ TEST_F(DialogTest, KeysOtherThanTabSpaceEnterChangeNothing)
     tio.onkey = [&] { shots.push_back(tiocells()); };
     // Up, Escape, Ctrl+C, F1, Backspace, a letter, Delete, then Tab and Enter.
     tiokeys({224, 72, 27, 3, 0, 59, 8, 'q', 224, 83, 9, 13});
-    EXPECT_TRUE(filenotsaved()); // still 取消 until the Tab: 放弃
+    EXPECT_TRUE(filenotsaved(te.doc, te.view)); // still 取消 until the Tab: 放弃
     ASSERT_EQ(shots.size(), 12u);
     for (size_t i = 1; i < 11; i++)
         EXPECT_TRUE(tiosame(shots[0], shots[i])) << "after key " << i;
@@ -180,11 +173,11 @@ struct TempDir {
 TEST_F(DialogTest, UnsavedSaveWithAKnownPathWipesTheBoxAndWrites)
 {
     TempDir t;
-    filepath = (t.p / "s.pvx").string();
-    filesaved = false;
+    te.doc.filepath = (t.p / "s.pvx").string();
+    te.doc.filesaved = false;
     tiokeys({9, 9, 13});
-    EXPECT_TRUE(filenotsaved());
-    EXPECT_TRUE(filesaved);
+    EXPECT_TRUE(filenotsaved(te.doc, te.view));
+    EXPECT_TRUE(te.doc.filesaved);
     EXPECT_EQ(fs::file_size(t.p / "s.pvx"), 49u);
     EXPECT_EQ(tio.keysread, 3); // no further dialog
     // Box and shadow wiped: columns 39 to 69, rows 11 to 16.
@@ -196,7 +189,7 @@ TEST_F(DialogTest, UnsavedSaveWithAKnownPathWipesTheBoxAndWrites)
 
 TEST_F(DialogTest, UnsavedSaveWithoutAPathAsksAndCanBeCancelled)
 {
-    filesaved = false;
+    te.doc.filesaved = false;
     // 保存, then in the save dialog: Tab, Tab, Enter = 取消.
     tiokeys({9, 9, 13, 9, 9, 13});
     std::vector<Cell> save;
@@ -204,9 +197,9 @@ TEST_F(DialogTest, UnsavedSaveWithoutAPathAsksAndCanBeCancelled)
         if (tio.keysread == 3)
             save = tiocells();
     };
-    EXPECT_FALSE(filenotsaved());
-    EXPECT_FALSE(filesaved);
-    EXPECT_TRUE(filepath.empty());
+    EXPECT_FALSE(filenotsaved(te.doc, te.view));
+    EXPECT_FALSE(te.doc.filesaved);
+    EXPECT_TRUE(te.doc.filepath.empty());
     ASSERT_FALSE(save.empty());
     scr.cells = save;
     EXPECT_EQ(grow(scr, 9, 21, 29), "保存文件");
@@ -217,23 +210,23 @@ TEST_F(DialogTest, UnsavedSaveWithoutAPathAsksAndCanBeCancelled)
 TEST_F(DialogTest, UnsavedSaveWithoutAPathSavesWhereTheUserSays)
 {
     TempDir t;
-    filesaved = false;
+    te.doc.filesaved = false;
     tiokeys({9, 9, 13, /* save dialog */ 13, 9, 13, 9, 9, 13});
     tioline(t.p.string());
     tioline("song");
-    EXPECT_TRUE(filenotsaved());
-    EXPECT_TRUE(filesaved);
-    EXPECT_EQ(filepath, (t.p / "song.pvx").string());
+    EXPECT_TRUE(filenotsaved(te.doc, te.view));
+    EXPECT_TRUE(te.doc.filesaved);
+    EXPECT_EQ(te.doc.filepath, (t.p / "song.pvx").string());
     EXPECT_EQ(fs::file_size(t.p / "song.pvx"), 49u);
 }
 
 TEST_F(DialogTest, UnsavedSaveThatFailsAnswersStop)
 {
-    filepath = "/nonexistent-folder-pv/x.pvx";
-    filesaved = false;
+    te.doc.filepath = "/nonexistent-folder-pv/x.pvx";
+    te.doc.filesaved = false;
     tiokeys({9, 9, 13});
-    EXPECT_FALSE(filenotsaved());
-    EXPECT_FALSE(filesaved);
+    EXPECT_FALSE(filenotsaved(te.doc, te.view));
+    EXPECT_FALSE(te.doc.filesaved);
 }
 
 // A dialog of its own on the component: a button that acts and stays, a
@@ -263,12 +256,12 @@ TEST_F(DialogTest, HooksActAndStayAndCustomLook)
             dlgpress(dd, i, 0);
             actions++;
             Sleep(10);
-            dd.ref[1] = true;
+            dd.redraw.items = true;
             return -1;
         }
         if (i == 2) {
             marked = !marked;
-            dd.ref[1] = true;
+            dd.redraw.items = true;
             return -1;
         }
         return dlgact(dd, i);

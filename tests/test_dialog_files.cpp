@@ -24,8 +24,7 @@ struct FileDialogTest : ::testing::Test {
     void SetUp() override
     {
         tioreset();
-        resetview();
-        resetfiles();
+        edreset();
         static int n = 0;
         dir = fs::temp_directory_path() / ("pvfdlg-" + std::to_string(getpid()) + "-" + std::to_string(n++));
         fs::create_directories(dir);
@@ -43,7 +42,7 @@ struct FileDialogTest : ::testing::Test {
         tioreset();
         tiokeys({13, 9, 9, 13});
         tioline(line);
-        return slfile(0, path);
+        return slfile(pathdlg::open, path);
     }
     // Save dialog: type the folder and the name, then 确定.
     bool savewith(const std::string& folder, const std::string& name, std::string& path)
@@ -52,7 +51,7 @@ struct FileDialogTest : ::testing::Test {
         tiokeys({13, 9, 13, 9, 9, 13});
         tioline(folder);
         tioline(name);
-        return slfile(1, path);
+        return slfile(pathdlg::save, path);
     }
 };
 
@@ -63,7 +62,7 @@ TEST_F(FileDialogTest, OpenBoxAtTheStartSize)
     std::vector<Cell> shot;
     tio.onkey = [&] { shot = tiocells(); };
     std::string path = "keep";
-    EXPECT_TRUE(slfile(0, path)); // input ends: cancelled
+    EXPECT_TRUE(slfile(pathdlg::open, path)); // input ends: cancelled
     EXPECT_EQ(path, "keep");
     scr.cells = shot;
     EXPECT_EQ(at(19, 9), 143);
@@ -97,7 +96,7 @@ TEST_F(FileDialogTest, SaveBoxAndFocusOrder)
     };
     tiokeys({9, 9, 9, 9});
     std::string path = "keep";
-    EXPECT_TRUE(slfile(1, path));
+    EXPECT_TRUE(slfile(pathdlg::save, path));
     EXPECT_EQ(path, "keep");
     ASSERT_EQ(shots.size(), 5u);
     // folder, name, 取消, 确定, folder again
@@ -149,7 +148,7 @@ TEST_F(FileDialogTest, FieldTurnsBlackWhileTypedThenShowsTheText)
     tiokeys({13});
     tioline("音乐/a");
     std::string path;
-    EXPECT_TRUE(slfile(0, path));
+    EXPECT_TRUE(slfile(pathdlg::open, path));
     scr.cells = typing;
     for (int x = 21; x < 87; x++)
         ASSERT_EQ(at(x, 13), 15) << x;
@@ -171,7 +170,7 @@ TEST_F(FileDialogTest, FieldTurnsBlackWhileTypedThenShowsTheText)
         if (tio.keysread == 1)
             after = tiocells();
     };
-    EXPECT_TRUE(slfile(0, path));
+    EXPECT_TRUE(slfile(pathdlg::open, path));
     scr.cells = after;
     for (int x = 21; x < 87; x++)
         ASSERT_TRUE(at(x, 13) == 248 && gcell(scr, x, 13).ch == U' ') << x;
@@ -190,7 +189,7 @@ TEST_F(FileDialogTest, LongTextStaysInsideTheBoxAndWhole)
     tiokeys({13, 9, 13, 9, 9, 13});
     tioline(folder);
     tioline(std::string(100, 'n'));
-    EXPECT_FALSE(slfile(1, path));
+    EXPECT_FALSE(slfile(pathdlg::save, path));
     EXPECT_EQ(path, folder + "/" + std::string(100, 'n') + ".pvx"); // never cut
     scr.cells = after;
     // The echo wrapped past the box; the box was drawn again over it.
@@ -214,7 +213,7 @@ TEST_F(FileDialogTest, OpenResults)
     // Cancel: nothing handed back.
     tiokeys({13, 9, 13});
     tioline("/some/file.pvx");
-    EXPECT_TRUE(slfile(0, path));
+    EXPECT_TRUE(slfile(pathdlg::open, path));
     EXPECT_EQ(path, "keep");
     // An empty path is confirmed as it is.
     EXPECT_FALSE(openwith("", path));
@@ -222,18 +221,6 @@ TEST_F(FileDialogTest, OpenResults)
     // The text is taken as typed: no extension added, blanks kept.
     EXPECT_FALSE(openwith("  plain name", path));
     EXPECT_EQ(path, "  plain name");
-    // slfile(0) alone sets filepath on confirm only.
-    filepath = "old.pvx";
-    tioreset();
-    tiokeys({13, 9, 13});
-    tioline("new.pvx");
-    EXPECT_TRUE(slfile(0));
-    EXPECT_EQ(filepath, "old.pvx");
-    tioreset();
-    tiokeys({13, 9, 9, 13});
-    tioline("new.pvx");
-    EXPECT_FALSE(slfile(0));
-    EXPECT_EQ(filepath, "new.pvx");
 }
 
 TEST_F(FileDialogTest, OpenTakesADroppedPath)
@@ -294,32 +281,8 @@ TEST_F(FileDialogTest, SaveBuildsTheFolderNameAndExtension)
     EXPECT_FALSE(savewith(lit, "n", path));
     EXPECT_EQ(path, lit + "/n.pvx");
 
-    // slfile(1) sets filepath on confirm only.
-    filepath = "";
-    tioreset();
-    tiokeys({9, 9, 13});
-    EXPECT_TRUE(slfile(1));
-    EXPECT_EQ(filepath, "");
-    tioreset();
-    tiokeys({13, 9, 13, 9, 9, 13});
-    tioline("/tmp");
-    tioline("z");
-    EXPECT_FALSE(slfile(1));
-    EXPECT_EQ(filepath, "/tmp/z.pvx");
 }
 
-TEST_F(FileDialogTest, OtherModesShowNothing)
-{
-    cls();
-    auto before = tiocells();
-    std::string path = "keep";
-    tiokeys({13});
-    EXPECT_TRUE(slfile(2, path));
-    EXPECT_TRUE(slfile(-1, path));
-    EXPECT_EQ(path, "keep");
-    EXPECT_EQ(tio.keysread, 0);
-    EXPECT_TRUE(tiosame(before, tiocells()));
-}
 
 TEST(DropDecode, ShellWordForms)
 {

@@ -22,21 +22,21 @@ struct Editor : ::testing::Test {
     void SetUp() override
     {
         tioreset();
-        resetstate();
-        tbset();
+        edreset();
+        tbset(te.bar);
     }
     // Starts the editor on a new score, types the keys and returns when the
     // keys run out (end of input).
     int run(std::string_view keys)
     {
         tiotype(keys);
-        return edit();
+        return edit(te);
     }
     // The same on the score and view already in memory.
     int resume(std::string_view keys)
     {
         tiotype(keys);
-        return edit(false);
+        return edit(te, false);
     }
     static std::string text(int y, int x0, int x1) { return grow(scr, y, x0, x1); }
     static char32_t ch(int x, int y) { return gcell(scr, x, y).ch; }
@@ -44,7 +44,7 @@ struct Editor : ::testing::Test {
     static std::vector<smusic> notes()
     {
         std::vector<smusic> v;
-        for (const smusic& m : music.queue())
+        for (const smusic& m : te.doc.music.queue())
             if (!issentinel(m))
                 v.push_back(m);
         std::sort(v.begin(), v.end(), [](auto& a, auto& b) { return a.start < b.start; });
@@ -53,7 +53,7 @@ struct Editor : ::testing::Test {
     static void setscore(std::vector<smusic> v)
     {
         v.push_back(SENTINEL);
-        music.assign(v);
+        te.doc.music.assign(v);
     }
 };
 
@@ -99,8 +99,8 @@ TEST_F(Editor, FirstFrame)
     EXPECT_EQ(attr(6, 17), 240);
     EXPECT_EQ(ch(6, 5), U'|');
     EXPECT_EQ(attr(6, 5), 248);
-    EXPECT_EQ(mousey, 55);
-    EXPECT_EQ(toplo, 40);
+    EXPECT_EQ(te.view.mousey, 55);
+    EXPECT_EQ(te.view.toplo, 40);
     // Menu bar on row 0.
     EXPECT_EQ(attr(0, 0), 240);
 }
@@ -115,27 +115,27 @@ TEST_F(Editor, SpaceCreatesLengthensBackspaceShortensRemoves)
     EXPECT_EQ(m.pitch, 1);
     EXPECT_EQ(m.leng, 1);
     EXPECT_FALSE(m.rise);
-    EXPECT_FALSE(filesaved);
+    EXPECT_FALSE(te.doc.filesaved);
     EXPECT_EQ(ch(6, 17), U'<');
     EXPECT_EQ(attr(6, 17), 15);
     EXPECT_EQ(text(H + 3, W - 6, W + 8), "  修改音符长度");
 
     resume("  ");
     EXPECT_EQ(notes()[0].leng, 3);
-    EXPECT_EQ(mousex, 2);
+    EXPECT_EQ(te.view.mousex, 2);
     EXPECT_EQ(text(17, 6, 9), "*-<");
     // The column line skips the note's row while the cursor is within the note.
     EXPECT_EQ(ch(8, 16), U'|');
 
     resume("\b");
     EXPECT_EQ(notes()[0].leng, 2);
-    EXPECT_EQ(mousex, 1);
+    EXPECT_EQ(te.view.mousex, 1);
     resume("a\b");
     EXPECT_EQ(notes()[0].leng, 1);
-    EXPECT_EQ(mousex, 0);
+    EXPECT_EQ(te.view.mousex, 0);
     resume("\b");
     EXPECT_TRUE(notes().empty());
-    EXPECT_EQ(mousex, 0);
+    EXPECT_EQ(te.view.mousex, 0);
     EXPECT_EQ(ch(6, 17), U'+');
     EXPECT_EQ(ch(7, 17), U'_');
 }
@@ -143,13 +143,13 @@ TEST_F(Editor, SpaceCreatesLengthensBackspaceShortensRemoves)
 TEST_F(Editor, SharpRowAndNoteName)
 {
     run("WWwwwwwww "); // 55 -> 32 -> 9 -> 2
-    ASSERT_EQ(mousey, 2);
+    ASSERT_EQ(te.view.mousey, 2);
     ASSERT_EQ(notes().size(), 1u);
     EXPECT_EQ(notes()[0].pitch, 6);
     EXPECT_TRUE(notes()[0].rise);
     EXPECT_EQ(notes()[0].heig, 6);
     EXPECT_EQ(text(H + 3, 0, 7), "音符:#A");
-    EXPECT_EQ(toplo, 2);
+    EXPECT_EQ(te.view.toplo, 2);
 }
 
 TEST_F(Editor, TakenColumnOnAnotherRowCannotCreate)
@@ -158,16 +158,16 @@ TEST_F(Editor, TakenColumnOnAnotherRowCannotCreate)
     EXPECT_EQ(ch(6, 16), U'x');
     EXPECT_EQ(attr(6, 16), 112); // row 54 is even
     EXPECT_EQ(text(H + 3, W - 6, W + 8), "不可创建新音符");
-    filesaved = true;
+    te.doc.filesaved = true;
     resume(" ");
     EXPECT_EQ(notes().size(), 1u);
     EXPECT_EQ(notes()[0].leng, 1);
-    EXPECT_FALSE(filesaved); // counts as changed all the same
+    EXPECT_FALSE(te.doc.filesaved); // counts as changed all the same
     // A separator row: Space does nothing at all.
-    filesaved = true;
+    te.doc.filesaved = true;
     resume("w "); // row 53 is F, 52 ... find the separator between F and E: row 50
     resume("www ");
-    EXPECT_EQ(mousey, 50);
+    EXPECT_EQ(te.view.mousey, 50);
     EXPECT_EQ(ch(6, 12), U'x');
 }
 
@@ -180,7 +180,7 @@ TEST_F(Editor, LengthenOnlyIntoFreeTime)
     resume("aa ");                       // back on the first note: no room to grow
     EXPECT_EQ(notes()[0].leng, 3);
     EXPECT_EQ(notes()[1].start, 3);
-    EXPECT_EQ(mousex, 1);
+    EXPECT_EQ(te.view.mousex, 1);
 }
 
 TEST_F(Editor, NoteBeforeTheFirstKeepsTimeOrder)
@@ -188,7 +188,7 @@ TEST_F(Editor, NoteBeforeTheFirstKeepsTimeOrder)
     run("ddddd a a");
     auto v = notes();
     ASSERT_EQ(v.size(), 2u);
-    auto q = music.queue();
+    auto q = te.doc.music.queue();
     // Read cyclically from just after the sentinel, starts ascend.
     size_t i = 0;
     while (!issentinel(q[i]))
@@ -200,30 +200,30 @@ TEST_F(Editor, NoteBeforeTheFirstKeepsTimeOrder)
 TEST_F(Editor, MovementStopsAtTheEdges)
 {
     run("a");
-    EXPECT_EQ(mousex, 0);
-    mousey = 0;
+    EXPECT_EQ(te.view.mousex, 0);
+    te.view.mousey = 0;
     resume("w");
-    EXPECT_EQ(mousey, 0);
-    EXPECT_EQ(toplo, 0);
-    mousey = 84;
+    EXPECT_EQ(te.view.mousey, 0);
+    EXPECT_EQ(te.view.toplo, 0);
+    te.view.mousey = 84;
     resume("s");
-    EXPECT_EQ(mousey, 84);
-    EXPECT_EQ(toplo, 62);
+    EXPECT_EQ(te.view.mousey, 84);
+    EXPECT_EQ(te.view.toplo, 62);
     for (int i = 0; i <= H - 3; i++)
         EXPECT_EQ(attr(W + 6, i + 3), i >= 15 && i < 21 ? 128 : 112) << i;
-    mousey = 70;
+    te.view.mousey = 70;
     resume("S");
-    EXPECT_EQ(mousey, 84);
-    mousex = 30;
+    EXPECT_EQ(te.view.mousey, 84);
+    te.view.mousex = 30;
     resume("A");
-    EXPECT_EQ(mousex, 0);
-    mousex = MAXCOL - 5;
+    EXPECT_EQ(te.view.mousex, 0);
+    te.view.mousex = MAXCOL - 5;
     resume("D");
-    EXPECT_EQ(mousex, MAXCOL);
+    EXPECT_EQ(te.view.mousex, MAXCOL);
     resume("d");
-    EXPECT_EQ(mousex, MAXCOL);
-    EXPECT_EQ(musicleng, MAXCOL);
-    EXPECT_EQ(leftlo, ENDSTART - W);
+    EXPECT_EQ(te.view.mousex, MAXCOL);
+    EXPECT_EQ(te.doc.musicleng, MAXCOL);
+    EXPECT_EQ(te.view.leftlo, ENDSTART - W);
     EXPECT_EQ(text(1, W - 5, W + 6), "99:59:59.9|");
 }
 
@@ -231,24 +231,24 @@ TEST_F(Editor, ViewFollowsTheCursorAndTheScoreGrows)
 {
     std::string keys(150, 'd');
     run(keys);
-    EXPECT_EQ(mousex, 150);
-    EXPECT_EQ(leftlo, 51);
-    EXPECT_EQ(musicleng, 150);
+    EXPECT_EQ(te.view.mousex, 150);
+    EXPECT_EQ(te.view.leftlo, 51);
+    EXPECT_EQ(te.doc.musicleng, 150);
     for (int i = 0; i < W - 2; i++)
         EXPECT_EQ(attr(7 + i, H + 2), i >= 33 && i < 98 ? 128 : 112) << i;
     EXPECT_EQ(attr(6, H + 2), 240);
     // The label stands left of the cursor column near the right edge.
     EXPECT_EQ(text(1, 6 + 99 - 10, 6 + 100), "00:00:15.0|");
     resume("D");
-    EXPECT_EQ(mousex, 250);
-    EXPECT_EQ(leftlo, 151);
+    EXPECT_EQ(te.view.mousex, 250);
+    EXPECT_EQ(te.view.leftlo, 151);
 }
 
 TEST_F(Editor, NotesClippedToTheView)
 {
-    leftlo = 100;
-    mousex = 120;
-    musicleng = 300;
+    te.view.leftlo = 100;
+    te.view.mousex = 120;
+    te.doc.musicleng = 300;
     setscore({{98, 3, 1, 5, false}, {150, 3, 2, 2, false}});
     resume("");
     // Three dashes from the view's first column, no star.
@@ -284,7 +284,7 @@ TEST_F(Editor, ToneRequestForTheCursorRow)
     std::filesystem::remove("beepset.tmp");
     // A separator row sounds nothing.
     resume("wwwww");
-    ASSERT_EQ(mousey, 50);
+    ASSERT_EQ(te.view.mousey, 50);
     resume("b");
     EXPECT_FALSE(std::filesystem::exists("beepset.tmp"));
     std::filesystem::current_path(old);
@@ -306,8 +306,8 @@ TEST_F(Editor, TabOpensTheMenuAndTabAgainRepaints)
 TEST_F(Editor, CtrlCEndsASavedScore)
 {
     tiokeys({3, 'd', 'd'});
-    EXPECT_EQ(edit(), 0);
-    EXPECT_EQ(mousex, 0); // nothing after Ctrl+C was read
+    EXPECT_EQ(edit(te), 0);
+    EXPECT_EQ(te.view.mousex, 0); // nothing after Ctrl+C was read
 }
 
 TEST_F(Editor, RestartsDoNotPileUp)
@@ -316,7 +316,7 @@ TEST_F(Editor, RestartsDoNotPileUp)
     for (int i = 0; i < 3000; i++)
         keys += "dc";
     run(keys);
-    EXPECT_EQ(mousex, 0);
+    EXPECT_EQ(te.view.mousex, 0);
     EXPECT_EQ(text(H + 3, 0, 7), "音符: C");
 }
 
@@ -385,18 +385,18 @@ TEST_F(Editor, RandomKeysMatchThePlainQueue)
     };
 
     auto check = [&] {
-        ASSERT_EQ(mousex, rx) << step;
-        ASSERT_EQ(mousey, ry) << step;
+        ASSERT_EQ(te.view.mousex, rx) << step;
+        ASSERT_EQ(te.view.mousey, ry) << step;
         ref.locate(rx, nullptr);
-        auto a = music.queue();
+        auto a = te.doc.music.queue();
         auto b = ref.queue();
         ASSERT_EQ(a.size(), b.size()) << step;
         for (size_t i = 0; i < a.size(); i++)
             ASSERT_TRUE(same(a[i], b[i])) << step << " at " << i;
-        const smusic& cur = music.back();
-        bool within = cur.start <= mousex && mousex < cur.start + cur.leng;
-        for (int row = toplo; row < toplo + H; row++) {
-            for (int t = leftlo; t < leftlo + W; t++) {
+        const smusic& cur = te.doc.music.back();
+        bool within = cur.start <= te.view.mousex && te.view.mousex < cur.start + cur.leng;
+        for (int row = te.view.toplo; row < te.view.toplo + H; row++) {
+            for (int t = te.view.leftlo; t < te.view.leftlo + W; t++) {
                 char32_t want = U'_';
                 for (const smusic& m : b) {
                     if (issentinel(m) || noterow(m) != row)
@@ -406,11 +406,11 @@ TEST_F(Editor, RandomKeysMatchThePlainQueue)
                     else if (t > m.start && t < m.start + m.leng)
                         want = U'-';
                 }
-                if (t == mousex && row == mousey)
+                if (t == te.view.mousex && row == te.view.mousey)
                     continue; // the cursor mark
-                if (t == mousex && !(within && row == noterow(cur)))
+                if (t == te.view.mousex && !(within && row == noterow(cur)))
                     want = U'|';
-                ASSERT_EQ(ch(t - leftlo + 6, row - toplo + 2), want)
+                ASSERT_EQ(ch(t - te.view.leftlo + 6, row - te.view.toplo + 2), want)
                     << "step " << step << " row " << row << " t " << t;
             }
         }
@@ -429,7 +429,7 @@ TEST_F(Editor, RandomKeysMatchThePlainQueue)
             tio.keys.push_back(static_cast<unsigned char>(pending));
         }
     };
-    edit();
+    edit(te);
     EXPECT_GT(step, 3000);
 }
 
@@ -442,19 +442,21 @@ namespace {
 TEST_F(Editor, LostTerminalKeepsUnsavedWorkInARecoveryFile)
 {
     run("ddd ");
-    ASSERT_FALSE(recoverypath.empty());
-    std::string name = recoverypath;
+    ASSERT_FALSE(te.recoverypath.empty());
+    std::string name = te.recoverypath;
     EXPECT_NE(name.find(".save"), std::string::npos);
-    resetstate();
-    ASSERT_EQ(openscore(name), 0);
+    edreset();
+    sopened o = openscore(te.doc, name);
+    ASSERT_EQ(o.res, fileres::done);
+    te.view = viewof(o.head);
     ASSERT_EQ(notes().size(), 1u);
     EXPECT_EQ(notes()[0].start, 3);
-    EXPECT_EQ(mousex, 3);
+    EXPECT_EQ(te.view.mousex, 3);
     std::filesystem::remove(name);
     // Nothing unsaved: nothing written.
-    recoverypath.clear();
+    te.recoverypath.clear();
     run("dd");
-    EXPECT_TRUE(recoverypath.empty());
+    EXPECT_TRUE(te.recoverypath.empty());
 }
 
 } // namespace

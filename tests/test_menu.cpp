@@ -30,9 +30,9 @@ protected:
     void SetUp() override
     {
         tioreset();
-        resetstate();
-        ffile(3);
-        ASSERT_TRUE(filesaved);
+        edreset();
+        ffile(te.doc, te.view, fmode::fresh);
+        ASSERT_TRUE(te.doc.filesaved);
     }
 };
 
@@ -48,25 +48,25 @@ bool rowattr(int y, int x0, int x1, int a)
 // Draws the bar and opens menu k at item i; returns the drop-down's rows.
 std::vector<std::string> opened(int k, int i, int x0, int w)
 {
-    tbx = k;
-    tby = i;
+    te.bar.tbx = k;
+    te.bar.tby = i;
     cls();
-    toolbar(-2);
-    toolbar(0);
+    toolbar(te.bar, barreq::drawall);
+    toolbar(te.bar, barreq::open);
     std::vector<std::string> rows;
-    for (int y = 1; y < 2 + tb[static_cast<size_t>(k)].num + 1; y++)
+    for (int y = 1; y < 2 + te.bar.tb[static_cast<size_t>(k)].num + 1; y++)
         rows.push_back(grow(scr, y, x0, x0 + w));
     return rows;
 }
 
 TEST_F(Menu, BarShowsSixHeadingsAtTheirColumns)
 {
-    toolbar(-2);
+    toolbar(te.bar, barreq::drawall);
     EXPECT_EQ(grow(scr, 0, 0, 40), "  ◎  Pellavine  文件  编辑  序列  帮助 ");
     EXPECT_TRUE(rowattr(0, 0, 108, 240)) << "the bar is 108 columns of black on white";
     const int want[6] = {1, 5, 16, 22, 28, 34};
     for (int k = 0; k < 6; k++)
-        EXPECT_EQ(tbheadx(k), want[k]) << "heading " << k;
+        EXPECT_EQ(tbheadx(te.bar, k), want[k]) << "heading " << k;
     EXPECT_EQ(gcell(scr, 0, 1).attr, 15) << "nothing below the bar";
     EXPECT_EQ(scr.attr, 15);
 }
@@ -121,59 +121,59 @@ TEST_F(Menu, DropDownsHaveTheirWidthsColoursAndRules)
 
 TEST_F(Menu, MovementStopsAtTheEndsAndSkipsSeparators)
 {
-    toolbar(1);
-    EXPECT_EQ(tbx, 0) << "no menu before the first";
-    toolbar(3);
-    EXPECT_EQ(tby, 0) << "no item above the first";
-    toolbar(4);
-    EXPECT_EQ(tby, 2) << "down from 关于 lands on 退出, past the separator";
-    toolbar(4);
-    EXPECT_EQ(tby, 2) << "no item below the last";
-    toolbar(3);
-    EXPECT_EQ(tby, 0) << "and back up past it";
+    toolbar(te.bar, barreq::prevmenu);
+    EXPECT_EQ(te.bar.tbx, 0) << "no menu before the first";
+    toolbar(te.bar, barreq::previtem);
+    EXPECT_EQ(te.bar.tby, 0) << "no item above the first";
+    toolbar(te.bar, barreq::nextitem);
+    EXPECT_EQ(te.bar.tby, 2) << "down from 关于 lands on 退出, past the separator";
+    toolbar(te.bar, barreq::nextitem);
+    EXPECT_EQ(te.bar.tby, 2) << "no item below the last";
+    toolbar(te.bar, barreq::previtem);
+    EXPECT_EQ(te.bar.tby, 0) << "and back up past it";
 
-    toolbar(2);
-    toolbar(2);
-    EXPECT_EQ(tbx, 2);
+    toolbar(te.bar, barreq::nextmenu);
+    toolbar(te.bar, barreq::nextmenu);
+    EXPECT_EQ(te.bar.tbx, 2);
     for (int i = 0; i < 4; i++)
-        toolbar(4);
-    EXPECT_EQ(tby, 4);
-    toolbar(1);
-    EXPECT_EQ(tbx, 1);
-    EXPECT_EQ(tby, 0) << "another menu starts at its first item";
+        toolbar(te.bar, barreq::nextitem);
+    EXPECT_EQ(te.bar.tby, 4);
+    toolbar(te.bar, barreq::prevmenu);
+    EXPECT_EQ(te.bar.tbx, 1);
+    EXPECT_EQ(te.bar.tby, 0) << "another menu starts at its first item";
     for (int i = 0; i < 10; i++)
-        toolbar(2);
-    EXPECT_EQ(tbx, 5) << "no menu after the last";
-    EXPECT_EQ(tby, 0);
+        toolbar(te.bar, barreq::nextmenu);
+    EXPECT_EQ(te.bar.tbx, 5) << "no menu after the last";
+    EXPECT_EQ(te.bar.tby, 0);
     for (int i = 0; i < 4; i++) {
-        toolbar(4);
-        EXPECT_FALSE(toolbar(-4)) << "every reachable item can be chosen";
+        toolbar(te.bar, barreq::nextitem);
+        EXPECT_FALSE(toolbar(te.bar, barreq::unavailable)) << "every reachable item can be chosen";
     }
-    EXPECT_EQ(tby, 2);
+    EXPECT_EQ(te.bar.tby, 2);
 
-    // Requests 1 to 4 and unknown codes draw nothing.
+    // The moving requests draw nothing.
     std::vector<Cell> before = tiocells();
-    for (int r : {1, 2, 3, 4, -4, 5, -3, 99})
-        toolbar(r);
+    for (barreq r : {barreq::prevmenu, barreq::nextmenu, barreq::previtem, barreq::nextitem, barreq::unavailable})
+        toolbar(te.bar, r);
     EXPECT_TRUE(tiosame(before, tiocells()));
 }
 
 TEST_F(Menu, UnavailableItemsShowGreyAndCannotBeChosen)
 {
-    stb& m = tb[2];
+    stb& m = te.bar.tb[2];
     m.tbi[1].ava = false; // "打开" made unavailable
-    tbx = 2;
-    tby = 1;
-    EXPECT_TRUE(toolbar(-4));
+    te.bar.tbx = 2;
+    te.bar.tby = 1;
+    EXPECT_TRUE(toolbar(te.bar, barreq::unavailable));
     cls();
-    toolbar(0);
+    toolbar(te.bar, barreq::open);
     EXPECT_TRUE(rowattr(3, 17, 27, 247)) << "current but unavailable";
-    tby = 0;
-    toolbar(4);
-    EXPECT_EQ(tby, 1) << "an unavailable ordinary item is not skipped";
-    tby = 2;
+    te.bar.tby = 0;
+    toolbar(te.bar, barreq::nextitem);
+    EXPECT_EQ(te.bar.tby, 1) << "an unavailable ordinary item is not skipped";
+    te.bar.tby = 2;
     cls();
-    toolbar(0);
+    toolbar(te.bar, barreq::open);
     EXPECT_TRUE(rowattr(3, 17, 27, 128)) << "unavailable and not current";
     EXPECT_EQ(gcell(scr, 27, 3).attr, 143) << "its frame stays grey";
     EXPECT_TRUE(rowattr(4, 17, 27, 240));
@@ -181,16 +181,16 @@ TEST_F(Menu, UnavailableItemsShowGreyAndCannotBeChosen)
 
 TEST_F(Menu, AnotherTitleMovesTheHeadingsAndTheirDropDowns)
 {
-    wintitle = "Hello";
-    EXPECT_EQ(tbheadx(2), 16) << "the bar keeps the old heading until the table is rebuilt";
-    tbset();
-    toolbar(-2);
+    te.bar.wintitle = "Hello";
+    EXPECT_EQ(tbheadx(te.bar, 2), 16) << "the bar keeps the old heading until the table is rebuilt";
+    tbset(te.bar);
+    toolbar(te.bar, barreq::drawall);
     EXPECT_EQ(grow(scr, 0, 0, 36), "  ◎  Hello  文件  编辑  序列  帮助 ");
     const int want[6] = {1, 5, 12, 18, 24, 30};
     for (int k = 0; k < 6; k++)
-        EXPECT_EQ(tbheadx(k), want[k]);
-    tbx = 2;
-    toolbar(0);
+        EXPECT_EQ(tbheadx(te.bar, k), want[k]);
+    te.bar.tbx = 2;
+    toolbar(te.bar, barreq::open);
     EXPECT_EQ(grow(scr, 1, 12, 24), "+----------+");
     EXPECT_EQ(gcell(scr, 12, 0).attr, 143);
 }
@@ -198,23 +198,23 @@ TEST_F(Menu, AnotherTitleMovesTheHeadingsAndTheirDropDowns)
 TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
 {
     // 150 columns of title; the cut falls in the middle of the wide character.
-    wintitle = std::string(76, 'T') + "标" + std::string(72, 'x');
-    tbset();
-    toolbar(-2);
+    te.bar.wintitle = std::string(76, 'T') + "标" + std::string(72, 'x');
+    tbset(te.bar);
+    toolbar(te.bar, barreq::drawall);
     EXPECT_TRUE(rowattr(0, 0, 108, 240));
     EXPECT_EQ(strwidth(grow(scr, 0)), 108);
     EXPECT_EQ(grow(scr, 0, 0, 10), "  ◎  TTTT");
     EXPECT_EQ(grow(scr, 0, 80, 108), "TT   文件  编辑  序列  帮助 ") << "half a character is left out";
-    EXPECT_EQ(tbheadx(2), 84);
-    EXPECT_EQ(tbheadx(5), 102) << "the other headings all keep their room";
+    EXPECT_EQ(tbheadx(te.bar, 2), 84);
+    EXPECT_EQ(tbheadx(te.bar, 5), 102) << "the other headings all keep their room";
 
     // Every drop-down stays on the bar; the last one is moved left to fit.
     for (int k = 0; k < 6; k++) {
         cls();
-        tbx = k;
-        toolbar(-2);
-        toolbar(0);
-        int rows = tb[static_cast<size_t>(k)].num + 3;
+        te.bar.tbx = k;
+        toolbar(te.bar, barreq::drawall);
+        toolbar(te.bar, barreq::open);
+        int rows = te.bar.tb[static_cast<size_t>(k)].num + 3;
         for (int y = rows + 1; y < 27; y++)
             EXPECT_EQ(grow(scr, y), std::string(108, ' ')) << "menu " << k << " row " << y;
         EXPECT_EQ(gcell(scr, 107, 1).ch, k >= 4 ? U'+' : U' ') << k;
@@ -224,14 +224,14 @@ TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
     EXPECT_EQ(grow(scr, 1, 0, 88), std::string(88, ' '));
 
     // Headings that do not fit even without the title are cut at the edge.
-    tb[3].name = std::string(120, 'E');
+    te.bar.tb[3].name = std::string(120, 'E');
     cls();
-    toolbar(-2);
+    toolbar(te.bar, barreq::drawall);
     EXPECT_EQ(grow(scr, 1), std::string(108, ' '));
     EXPECT_EQ(grow(scr, 0, 0, 16), "  ◎    文件  EE") << "the title gave up all its room";
     EXPECT_EQ(grow(scr, 0, 104, 108), "EEEE");
-    tbx = 5;
-    toolbar(0); // its heading lies past the bar: only the drop-down shows
+    te.bar.tbx = 5;
+    toolbar(te.bar, barreq::open); // its heading lies past the bar: only the drop-down shows
     EXPECT_EQ(grow(scr, 1, 88, 108), "+------------------+");
     EXPECT_EQ(grow(scr, 0, 104, 108), "EEEE");
 }
@@ -240,50 +240,50 @@ TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
 
 TEST_F(Menu, UnknownCommandsDoNothing)
 {
-    music.push(smusic{3, 3, 1, 2, false});
-    filesaved = false;
+    te.doc.music.push(smusic{3, 3, 1, 2, false});
+    te.doc.filesaved = false;
     std::vector<Cell> before = tiocells();
     for (const char* f : {"", "NFILE", "Close", "play ", " about", "help\n", "clear2", "wintitl", "x"}) {
-        EXPECT_EQ(funcmatch(f), 0) << '"' << f << '"';
+        EXPECT_EQ(funcmatch(f, te.doc, te.view, te.bar, te.plays), cmdres::none) << '"' << f << '"';
     }
     EXPECT_TRUE(tiosame(before, tiocells()));
     EXPECT_EQ(tio.keysread, 0);
     EXPECT_EQ(tio.linesread, 0);
-    EXPECT_EQ(music.size(), 2u);
-    EXPECT_FALSE(filesaved);
-    EXPECT_EQ(funcmatch("clear"), 2);
+    EXPECT_EQ(te.doc.music.size(), 2u);
+    EXPECT_FALSE(te.doc.filesaved);
+    EXPECT_EQ(funcmatch("clear", te.doc, te.view, te.bar, te.plays), cmdres::restart);
 }
 
 TEST_F(Menu, NewAndCloseFileBothStartAnEmptyScore)
 {
     for (const char* f : {"nfile", "cfile"}) {
-        music.push(smusic{3, 3, 1, 2, false});
-        mousex = 40;
-        EXPECT_EQ(funcmatch(f), 0);
-        EXPECT_EQ(music.size(), 1u) << f;
-        EXPECT_EQ(mousex, 0) << f;
+        te.doc.music.push(smusic{3, 3, 1, 2, false});
+        te.view.mousex = 40;
+        EXPECT_EQ(funcmatch(f, te.doc, te.view, te.bar, te.plays), cmdres::none);
+        EXPECT_EQ(te.doc.music.size(), 1u) << f;
+        EXPECT_EQ(te.view.mousex, 0) << f;
         EXPECT_EQ(tio.keysread, 0) << f << ": a saved score needs no question";
     }
 }
 
 TEST_F(Menu, PlayStoresTheDialogResult)
 {
-    music.push(smusic{0, 3, 1, 5, false});
-    mousex = 3;
-    musicleng = 120;
+    te.doc.music.push(smusic{0, 3, 1, 5, false});
+    te.view.mousex = 3;
+    te.doc.musicleng = 120;
     tiokeys({9, 9, 9, 9, 9, 9, 9, 9, 13}); // to OK
-    EXPECT_EQ(funcmatch("play"), -1);
-    EXPECT_TRUE(play.yn);
-    EXPECT_EQ(play.start, 0);
-    EXPECT_EQ(play.end, 120);
-    EXPECT_FLOAT_EQ(play.speed, 1.0f);
+    EXPECT_EQ(funcmatch("play", te.doc, te.view, te.bar, te.plays), cmdres::play);
+    EXPECT_TRUE(te.plays.play.yn);
+    EXPECT_EQ(te.plays.play.start, 0);
+    EXPECT_EQ(te.plays.play.end, 120);
+    EXPECT_FLOAT_EQ(te.plays.play.speed, 1.0f);
 
-    play.start = 55;
+    te.plays.play.start = 55;
     tiokeys({9, 9, 9, 9, 9, 9, 9, 13}); // to Cancel
-    EXPECT_EQ(funcmatch("play"), -2);
-    EXPECT_FALSE(play.yn);
-    EXPECT_EQ(play.start, 0) << "the whole result is stored";
-    EXPECT_EQ(play.end, 120);
+    EXPECT_EQ(funcmatch("play", te.doc, te.view, te.bar, te.plays), cmdres::playcancelled);
+    EXPECT_FALSE(te.plays.play.yn);
+    EXPECT_EQ(te.plays.play.start, 0) << "the whole result is stored";
+    EXPECT_EQ(te.plays.play.end, 120);
 }
 
 
@@ -291,7 +291,7 @@ TEST_F(Menu, UpdateOpensTheUpdatePage)
 {
     fakeopener o;
     std::vector<Cell> before = tiocells();
-    EXPECT_EQ(funcmatch("update"), 0);
+    EXPECT_EQ(funcmatch("update", te.doc, te.view, te.bar, te.plays), cmdres::none);
     EXPECT_EQ(o.opened(1), std::vector<std::string>{UPDATEURL});
     EXPECT_TRUE(tiosame(before, tiocells()));
     EXPECT_EQ(tio.keysread, 0);
@@ -301,9 +301,9 @@ TEST_F(Menu, UpdateOpensTheUpdatePage)
 
 TEST_F(Menu, AShorterTitleMovesTheHeadingsLeft)
 {
-    toolbar(-2);
-    tbx = 2;
-    tby = 3;
+    toolbar(te.bar, barreq::drawall);
+    te.bar.tbx = 2;
+    te.bar.tby = 3;
     tioline("Hello");
     std::string seen;
     tio.online = [&] {
@@ -311,12 +311,12 @@ TEST_F(Menu, AShorterTitleMovesTheHeadingsLeft)
         EXPECT_TRUE(rowattr(0, 6, 15, 143)) << "the old title blanked in white on grey";
         EXPECT_EQ(scr.cx, 6);
     };
-    EXPECT_FALSE(funcmatch("wintitle"));
+    EXPECT_EQ(funcmatch("wintitle", te.doc, te.view, te.bar, te.plays), cmdres::none);
     EXPECT_EQ(seen, "  ◎" + std::string(13, ' ') + "文件");
-    EXPECT_EQ(wintitle, "Hello");
-    EXPECT_EQ(tb[1].name, "Hello");
-    EXPECT_EQ(tbx, 0);
-    EXPECT_EQ(tby, 0);
+    EXPECT_EQ(te.bar.wintitle, "Hello");
+    EXPECT_EQ(te.bar.tb[1].name, "Hello");
+    EXPECT_EQ(te.bar.tbx, 0);
+    EXPECT_EQ(te.bar.tby, 0);
     EXPECT_EQ(grow(scr, 0, 0, 36), "  ◎  Hello  文件  编辑  序列  帮助 ");
     EXPECT_TRUE(rowattr(0, 0, 108, 240)) << "the bar is redrawn whole";
     EXPECT_EQ(scr.attr, 15);
@@ -324,28 +324,28 @@ TEST_F(Menu, AShorterTitleMovesTheHeadingsLeft)
 
 TEST_F(Menu, ALongerTitleIsTakenAsTyped)
 {
-    toolbar(-2);
+    toolbar(te.bar, barreq::drawall);
     tioline("  My melody, 第二版  ");
-    EXPECT_FALSE(fwintitle());
-    EXPECT_EQ(wintitle, "  My melody, 第二版  ");
+    EXPECT_FALSE(fwintitle(te.bar));
+    EXPECT_EQ(te.bar.wintitle, "  My melody, 第二版  ");
     EXPECT_EQ(grow(scr, 0, 0, 52), "  ◎    My melody, 第二版    文件  编辑  序列  帮助 ");
-    EXPECT_EQ(tbheadx(2), 28);
+    EXPECT_EQ(tbheadx(te.bar, 2), 28);
 }
 
 TEST_F(Menu, AnEmptyTitleKeepsTheOldOne)
 {
-    toolbar(-2);
-    tbx = 2;
-    tby = 1;
+    toolbar(te.bar, barreq::drawall);
+    te.bar.tbx = 2;
+    te.bar.tby = 1;
     tioline("");
-    EXPECT_TRUE(fwintitle());
-    EXPECT_EQ(wintitle, "Pellavine");
-    EXPECT_EQ(tbx, 2) << "the table is not rebuilt";
-    EXPECT_EQ(tby, 1);
+    EXPECT_TRUE(fwintitle(te.bar));
+    EXPECT_EQ(te.bar.wintitle, "Pellavine");
+    EXPECT_EQ(te.bar.tbx, 2) << "the table is not rebuilt";
+    EXPECT_EQ(te.bar.tby, 1);
     EXPECT_EQ(grow(scr, 0, 5, 16), "           ") << "blanked until the editor repaints";
     // End of input is an empty line too.
-    EXPECT_TRUE(fwintitle());
-    EXPECT_EQ(wintitle, "Pellavine");
+    EXPECT_TRUE(fwintitle(te.bar));
+    EXPECT_EQ(te.bar.wintitle, "Pellavine");
     EXPECT_EQ(scr.attr, 15);
 }
 
@@ -354,7 +354,7 @@ TEST_F(Menu, AnEmptyTitleKeepsTheOldOne)
 TEST_F(Menu, ExitWithASavedScoreEndsAtOnce)
 {
     tiokeys({9, 's', 13, 'x'});
-    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(edit(te), 0);
     EXPECT_EQ(tio.keysread, 3) << "no dialog, no further key";
 }
 
@@ -368,10 +368,10 @@ TEST_F(Menu, ExitWithUnsavedChangesAsksFirst)
         if (grow(scr, 12, 41, 65).find("文件尚未保存") != std::string::npos)
             asked = true;
     };
-    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(edit(te), 0);
     EXPECT_TRUE(asked);
     EXPECT_EQ(tio.keysread, 10) << "ended right after 放弃";
-    EXPECT_EQ(music.size(), 2u) << "the score was left as it was";
+    EXPECT_EQ(te.doc.music.size(), 2u) << "the score was left as it was";
 }
 
 TEST_F(Menu, ReopeningShowsTheSameItem)
@@ -383,7 +383,7 @@ TEST_F(Menu, ReopeningShowsTheSameItem)
         if (tio.keysread == 6)
             shot = {grow(scr, 0, 16, 22), grow(scr, 3, 16, 28)};
     };
-    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(edit(te), 0);
     ASSERT_EQ(shot.size(), 2u);
     EXPECT_EQ(shot[0], " 文件 ");
     EXPECT_EQ(shot[1], "| 打开     |");
@@ -406,11 +406,11 @@ TEST_F(Menu, ClearRestartsManyTimesWithoutGrowing)
         if (!tio.keys.empty() && tio.keys.front() == 9 && grow(scr, 12, 41, 65).find("文件尚未保存") != std::string::npos)
             asked++;
     };
-    EXPECT_EQ(edit(), 0);
+    EXPECT_EQ(edit(te), 0);
     EXPECT_EQ(restarts, 200);
     EXPECT_EQ(asked, 200) << "each fresh run asks about the note before dropping it";
     EXPECT_EQ(tio.keys.size(), 0u);
-    EXPECT_EQ(music.size(), 1u);
+    EXPECT_EQ(te.doc.music.size(), 1u);
 }
 
 } // namespace

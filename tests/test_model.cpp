@@ -86,7 +86,7 @@ TEST(Tone, FrequenciesAreTruncated)
                  {6, 7, false, 3951}, {3, 2, false, 293}, {3, 4, false, 349}, {3, 4, true, 369}};
     for (auto& c : cases) {
         stimems now{1700000000, 5};
-        EXPECT_EQ(beeptext(1, splay{}, c.heig, c.pitch, c.rise, 10, now, ""),
+        EXPECT_EQ(beeptext(reqmode::tone, splay{}, c.heig, c.pitch, c.rise, 10, now, ""),
                   "1 1700000000 5 " + std::to_string(c.hz) + " 10");
     }
     EXPECT_NEAR(getfreq(2, 6, false), 219.999999998, 1e-8);
@@ -96,13 +96,13 @@ TEST(Tone, RequestTexts)
 {
     stimems now{1733650000, 7};
     splay p{10, 250, 0.25f, true};
-    EXPECT_EQ(beeptext(0, p, 0, 0, false, 0, now, "/home/u/my scores/a b.pvx"),
+    EXPECT_EQ(beeptext(reqmode::play, p, 0, 0, false, 0, now, "/home/u/my scores/a b.pvx"),
               "0 1733650000 7\r\n/home/u/my scores/a b.pvx\r\n10 250 0.250000");
     p.speed = 1.0f;
-    EXPECT_EQ(beeptext(0, p, 0, 0, false, 0, now, "x.pvx"), "0 1733650000 7\r\nx.pvx\r\n10 250 1.000000");
+    EXPECT_EQ(beeptext(reqmode::play, p, 0, 0, false, 0, now, "x.pvx"), "0 1733650000 7\r\nx.pvx\r\n10 250 1.000000");
     p.yn = false;
-    EXPECT_EQ(beeptext(0, p, 0, 0, false, 0, now, "x.pvx"), "");
-    EXPECT_EQ(beeptext(2, p, 3, 6, false, 10, now, "x.pvx"), "");
+    EXPECT_EQ(beeptext(reqmode::play, p, 0, 0, false, 0, now, "x.pvx"), "");
+    EXPECT_EQ(beeptext(static_cast<reqmode>(2), p, 3, 6, false, 10, now, "x.pvx"), "");
     // Timestamps past 2038 stay whole.
-    EXPECT_EQ(beeptext(1, p, 3, 6, false, 10, stimems{4102444800LL, 999}, ""), "1 4102444800 999 440 10");
+    EXPECT_EQ(beeptext(reqmode::tone, p, 3, 6, false, 10, stimems{4102444800LL, 999}, ""), "1 4102444800 999 440 10");
 }

@@ -18,6 +18,15 @@
 
 namespace {
 
+// The play dialog opened with the cursor at `curlo` on a score `leng` steps long.
+splay playat(int curlo, int leng)
+{
+    te.view.mousex = curlo;
+    te.doc.musicleng = leng;
+    return playset(te.doc, te.view, te.plays);
+}
+
+
 // With the start window the box stands at column 34, row 7.
 constexpr int L = 34, T = 7;
 constexpr int TAB = 9, ENTER = 13;
@@ -27,9 +36,9 @@ protected:
     void SetUp() override
     {
         tioreset();
-        resetstate();
-        ffile(3);
-        music.push(smusic{0, 3, 1, 4, false}); // one note, so there is something to play
+        edreset();
+        ffile(te.doc, te.view, fmode::fresh);
+        te.doc.music.push(smusic{0, 3, 1, 4, false}); // one note, so there is something to te.plays.play
     }
     // Tabs from item `from` to item `to` (forward, wrapping after 8).
     static void tabs(int from, int to)
@@ -76,7 +85,7 @@ TEST_F(Play, FirstOpeningShowsTheDefaults)
         EXPECT_EQ(scr.cx, L + 2);
         EXPECT_EQ(scr.cy, T + 4);
     };
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     EXPECT_TRUE(seen);
     EXPECT_FALSE(r.yn) << "input ended: nothing to play";
 }
@@ -85,7 +94,7 @@ TEST_F(Play, OkAtOnceTakesTheWholeScoreAtNormalSpeed)
 {
     tabs(0, 8);
     tiokeys({ENTER});
-    splay r = playset(7, 250);
+    splay r = playat(7, 250);
     EXPECT_TRUE(r.yn);
     EXPECT_EQ(r.start, 0);
     EXPECT_EQ(r.end, 250);
@@ -105,7 +114,7 @@ TEST_F(Play, BothCursorOptionsGiveTheCursor)
     tio.onkey = [&] { row = grow(scr, T + 7, L + 2, L + 37); };
     tabs(5, 8);
     tiokeys({ENTER});
-    splay r = playset(42, 300);
+    splay r = playat(42, 300);
     EXPECT_EQ(row, "[*]从光标处开始   [*]到光标处结束  ");
     EXPECT_EQ(grow(scr, T + 4, L + 2, L + 5), "[ ]") << "the groups each have one mark";
     EXPECT_TRUE(r.yn);
@@ -126,7 +135,7 @@ TEST_F(Play, ATypedStartTime)
     tiokeys({TAB});
     tabs(2, 8);
     tiokeys({ENTER});
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     EXPECT_EQ((std::vector<int>{0, 1, 3, 4, 6, 7, 9}), hilit);
     EXPECT_EQ(grow(scr, T + 6, L + 6, L + 16), "00:13:05.2");
     EXPECT_TRUE(attrs(T + 6, L + 6, L + 16, 112));
@@ -134,7 +143,7 @@ TEST_F(Play, ATypedStartTime)
     EXPECT_TRUE(r.yn);
     EXPECT_EQ(r.start, 7852) << "the last digit ended the entry; Tab went on to item 2";
     EXPECT_EQ(r.end, 100);
-    EXPECT_EQ(statime.min, 13);
+    EXPECT_EQ(te.plays.statime.min, 13);
 }
 
 TEST_F(Play, RefusedDigitsAndMovesChangeNothing)
@@ -148,7 +157,7 @@ TEST_F(Play, RefusedDigitsAndMovesChangeNothing)
     tiokeys({TAB, TAB, TAB, ENTER, ENTER});
     tabs(4, 8);
     tiokeys({ENTER});
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     EXPECT_EQ(grow(scr, T + 6, L + 6, L + 16), "07:00:00.9");
     EXPECT_EQ(grow(scr, T + 6, L + 24, L + 34), "00:00:00.0");
     EXPECT_TRUE(r.yn);
@@ -166,7 +175,7 @@ TEST_F(Play, CancelKeepsTypedTimesButNotTheChoice)
     tioline("2");
     tabs(6, 8);
     tiokeys({ENTER});
-    splay first = playset(30, 100);
+    splay first = playat(30, 100);
     ASSERT_TRUE(first.yn);
 
     // Then an end time typed and the dialog cancelled.
@@ -174,12 +183,12 @@ TEST_F(Play, CancelKeepsTypedTimesButNotTheChoice)
     tiokeys({ENTER, '0', '1', '0', '0', '0', '0', '5'});
     tabs(4, 7);
     tiokeys({ENTER});
-    splay r = playset(60, 500);
+    splay r = playat(60, 500);
     EXPECT_FALSE(r.yn);
     EXPECT_EQ(r.start, 30);
     EXPECT_EQ(r.end, 100);
     EXPECT_FLOAT_EQ(r.speed, 2.0f);
-    EXPECT_EQ(playtmp.start, 30);
+    EXPECT_EQ(te.plays.playtmp.start, 30);
 
     // The next opening shows the typed time, the rest fresh.
     std::vector<std::string> seen;
@@ -189,7 +198,7 @@ TEST_F(Play, CancelKeepsTypedTimesButNotTheChoice)
     };
     tabs(0, 8);
     tiokeys({ENTER});
-    r = playset(60, 500);
+    r = playat(60, 500);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], "01:00:00.5");
     EXPECT_EQ(seen[1], "[*]从头开始       [*]到结尾结束    ");
@@ -207,7 +216,7 @@ std::pair<std::string, splay> typespeed(std::vector<std::string> lines)
     for (const std::string& l : lines)
         tioline(l);
     tiokeys({TAB, TAB, ENTER});
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     return {speedshown(), r};
 }
 
@@ -266,7 +275,7 @@ TEST_F(Play, SpeedFieldIsTypedBlackOnWhite)
     };
     tiokeys({TAB, TAB, ENTER});
     size_t boxes = 0;
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     for (int ms : tio.slept)
         boxes += ms == 100;
     EXPECT_TRUE(black);
@@ -279,7 +288,7 @@ TEST_F(Play, SpeedFieldIsTypedBlackOnWhite)
     tiokeys({TAB, TAB, TAB, TAB, TAB, TAB, ENTER});
     tioline("3" + std::string(40, ' ') + "and more text");
     tiokeys({TAB, TAB, ENTER});
-    r = playset(0, 100);
+    r = playat(0, 100);
     boxes = 0;
     for (int ms : tio.slept)
         boxes += ms == 100;
@@ -291,8 +300,8 @@ TEST_F(Play, SpeedFieldIsTypedBlackOnWhite)
 
 TEST_F(Play, AnEmptyScoreReturnsAtOnce)
 {
-    ffile(3);
-    splay r = playset(0, 100);
+    ffile(te.doc, te.view, fmode::fresh);
+    splay r = playat(0, 100);
     EXPECT_FALSE(r.yn);
     EXPECT_EQ(tio.keysread, 0);
     EXPECT_EQ(tio.slept.size(), 0u) << "no box drawn";
@@ -306,7 +315,7 @@ protected:
         Play::SetUp();
         char tmpl[] = "/tmp/pvplay.XXXXXX";
         dir = mkdtemp(tmpl);
-        filesaved = false;
+        te.doc.filesaved = false;
     }
     void TearDown() override
     {
@@ -331,11 +340,11 @@ TEST_F(PlaySave, UnsavedScoreIsSavedFirst)
 {
     watch();
     tiokeys({TAB, TAB, ENTER}); // Cancel in the save dialog
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     EXPECT_TRUE(saveshown);
     EXPECT_FALSE(playshown);
     EXPECT_FALSE(r.yn);
-    EXPECT_FALSE(filesaved);
+    EXPECT_FALSE(te.doc.filesaved);
 
     saveshown = false;
     cls();
@@ -344,21 +353,21 @@ TEST_F(PlaySave, UnsavedScoreIsSavedFirst)
     tioline("tune");
     tabs(0, 8);
     tiokeys({ENTER});
-    r = playset(0, 100);
+    r = playat(0, 100);
     EXPECT_TRUE(saveshown);
     EXPECT_TRUE(playshown);
     EXPECT_TRUE(r.yn);
-    EXPECT_TRUE(filesaved);
-    EXPECT_EQ(filepath, dir + "/tune.pvx");
+    EXPECT_TRUE(te.doc.filesaved);
+    EXPECT_EQ(te.doc.filepath, dir + "/tune.pvx");
     struct stat st;
-    EXPECT_EQ(stat(filepath.c_str(), &st), 0);
+    EXPECT_EQ(stat(te.doc.filepath.c_str(), &st), 0);
 
     // Saved now: the next opening goes straight to the play settings.
     saveshown = playshown = false;
     cls();
     tabs(0, 7);
     tiokeys({ENTER});
-    r = playset(0, 100);
+    r = playat(0, 100);
     EXPECT_FALSE(saveshown);
     EXPECT_TRUE(playshown);
     EXPECT_FALSE(r.yn);
@@ -366,17 +375,17 @@ TEST_F(PlaySave, UnsavedScoreIsSavedFirst)
 
 TEST_F(PlaySave, AnUnsavedEmptyScoreIsSavedThenNothingPlays)
 {
-    music.clear();
-    music.push(SENTINEL);
+    te.doc.music.clear();
+    te.doc.music.push(SENTINEL);
     watch();
     tiokeys({ENTER, TAB, ENTER, TAB, TAB, ENTER});
     tioline(dir);
     tioline("tune");
-    splay r = playset(0, 100);
+    splay r = playat(0, 100);
     EXPECT_TRUE(saveshown);
     EXPECT_FALSE(playshown);
     EXPECT_FALSE(r.yn);
-    EXPECT_TRUE(filesaved);
+    EXPECT_TRUE(te.doc.filesaved);
 }
 
 } // namespace

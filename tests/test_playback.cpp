@@ -31,10 +31,10 @@ struct Playback : ::testing::Test {
     void SetUp() override
     {
         tioreset();
-        resetstate();
-        tbset();
+        edreset();
+        tbset(te.bar);
         tio.onsleep = [this](int ms) {
-            steps.push_back({mousex, mousey, leftlo, tio.nowms, ms, grow(scr, winheig + 3, winleng - 6, winleng + 8)});
+            steps.push_back({te.view.mousex, te.view.mousey, te.view.leftlo, tio.nowms, ms, grow(scr, te.view.winheig + 3, te.view.winleng - 6, te.view.winleng + 8)});
         };
     }
     // A saved score (so the play dialog asks nothing first) with the cursor
@@ -42,14 +42,14 @@ struct Playback : ::testing::Test {
     static void score(std::vector<smusic> v, int leng)
     {
         v.push_back(SENTINEL);
-        music.assign(v);
-        musicleng = leng;
-        mousex = 5;
-        mousey = 30;
-        toplo = 20;
-        leftlo = 0;
-        filepath = "my scores/tune.pvx";
-        filesaved = true;
+        te.doc.music.assign(v);
+        te.doc.musicleng = leng;
+        te.view.mousex = 5;
+        te.view.mousey = 30;
+        te.view.toplo = 20;
+        te.view.leftlo = 0;
+        te.doc.filepath = "my scores/tune.pvx";
+        te.doc.filesaved = true;
     }
     // The waits of the last n steps: the dialogs pause too, before playback.
     std::vector<step> last(size_t n) const
@@ -72,7 +72,7 @@ struct Playback : ::testing::Test {
         tiokeys({ENTER, TAB, TAB, TAB, TAB, TAB, TAB, ENTER});
         tioline(speed);
         tiokeys({TAB, TAB, ENTER});
-        edit(false);
+        edit(te, false);
     }
     // Enter, then OK at once: the whole score at normal speed.
     static void playall()
@@ -98,7 +98,7 @@ TEST_F(Playback, RowFollowsTheMelodyAndEverythingComesBack)
             request = ss.str();
         }
     };
-    edit(false);
+    edit(te, false);
     steps = last(8);
     int64_t t0 = steps[0].at;
     // The marker walks 0..7 (each wait then moves it on), the row jumps to the
@@ -116,11 +116,11 @@ TEST_F(Playback, RowFollowsTheMelodyAndEverythingComesBack)
     EXPECT_EQ(tio.nowms - t0, 800);
     std::string stamp = request.substr(0, request.find('\r'));
     // Back where it was, and the key typed meanwhile acted afterwards.
-    EXPECT_EQ(mousex, 6);
-    EXPECT_EQ(mousey, 30);
-    EXPECT_EQ(toplo, 20);
-    EXPECT_EQ(leftlo, 0);
-    EXPECT_EQ(grow(scr, winheig + 3, winleng - 6, winleng + 8), "    创建新音符");
+    EXPECT_EQ(te.view.mousex, 6);
+    EXPECT_EQ(te.view.mousey, 30);
+    EXPECT_EQ(te.view.toplo, 20);
+    EXPECT_EQ(te.view.leftlo, 0);
+    EXPECT_EQ(grow(scr, te.view.winheig + 3, te.view.winleng - 6, te.view.winleng + 8), "    创建新音符");
     // The request: its own timestamp, the path whole, the range, "%f" speed.
     EXPECT_EQ(stamp, "0 " + std::to_string(t0 / 1000) + " " + std::to_string(t0 % 1000));
     EXPECT_EQ(request.substr(stamp.size()), "\r\nmy scores/tune.pvx\r\n0 8 1.000000");
@@ -130,7 +130,7 @@ TEST_F(Playback, ViewTurnsAWholePage)
 {
     score({{150, 3, 1, 5, false}}, 250);
     playall();
-    edit(false);
+    edit(te, false);
     steps = last(250);
     std::vector<int> pages;
     for (const step& s : steps)
@@ -139,7 +139,7 @@ TEST_F(Playback, ViewTurnsAWholePage)
     // At column 100 the view jumps a page; near the end it stops one step
     // after the score's length.
     EXPECT_EQ(pages, (std::vector<int>{0, 100, 151}));
-    EXPECT_EQ(leftlo, 0);
+    EXPECT_EQ(te.view.leftlo, 0);
 }
 
 TEST_F(Playback, ALatePassIsCaughtUp)
@@ -150,17 +150,17 @@ TEST_F(Playback, ALatePassIsCaughtUp)
     static std::vector<std::pair<int, int64_t>> frames; // marker column, clock
     frames.clear();
     io.show = [](const Grid&) {
-        if (frames.empty() || frames.back().first != mousex)
-            frames.push_back({mousex, tio.nowms});
+        if (frames.empty() || frames.back().first != te.view.mousex)
+            frames.push_back({te.view.mousex, tio.nowms});
     };
     bool late = false;
     tio.onsleep = [&](int ms) {
-        if (mousex == 4 && ms == 100 && !late) {
+        if (te.view.mousex == 4 && ms == 100 && !late) {
             late = true;
             tio.nowms += 300; // this pass ran 300 ms late
         }
     };
-    edit(false);
+    edit(te, false);
     // Frames of the marker at columns 1..20, each shown when the step before
     // it was due; find the one that started the run.
     auto at = [&](int col) {
@@ -188,10 +188,10 @@ TEST_F(Playback, AnEmptyRangeEndsAtOnce)
     score({{0, 3, 1, 2, false}}, 20);
     // Start and end at the cursor.
     tiokeys({ENTER, TAB, TAB, ENTER, TAB, TAB, TAB, ENTER, TAB, TAB, TAB, ENTER});
-    edit(false);
+    edit(te, false);
     EXPECT_TRUE(nomarker());
-    EXPECT_EQ(mousex, 5);
-    EXPECT_EQ(mousey, 30);
+    EXPECT_EQ(te.view.mousex, 5);
+    EXPECT_EQ(te.view.mousey, 30);
 }
 
 TEST_F(Playback, SpeedsSetTheStepTime)
@@ -208,7 +208,7 @@ TEST_F(Playback, ZeroOrNegativeSpeedPlaysNothing)
     for (const char* speed : {"0", "-3"}) {
         playatspeed(speed);
         EXPECT_TRUE(nomarker()) << speed;
-        EXPECT_EQ(mousex, 5);
+        EXPECT_EQ(te.view.mousex, 5);
     }
 }
 
@@ -220,7 +220,7 @@ TEST_F(Playback, StatusStaysAfterAStartFromTheMenu)
     for (int i = 0; i < 8; i++)
         tiokeys({TAB});
     tiokeys({ENTER});
-    edit(false);
+    edit(te, false);
     for (const step& s : last(4))
         EXPECT_EQ(s.status, "      正在播放");
 }

@@ -8,6 +8,9 @@
 #include <thread>
 
 scriptio tio;
+seditor te;
+
+void edreset() { te = seditor{}; }
 
 static int tkey()
 {

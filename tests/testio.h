@@ -3,6 +3,10 @@
 // is fake and a sleep advances it. tioreset() installs the hooks into `io`
 // and clears the screen; nothing is ever shown (io.show stays null).
 #include "console/console.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/filecmd.h"
+#include "editor/editor.h"
+#include "menu/dispatch.h"
 
 #include <cstdint>
 #include <deque>
@@ -27,6 +31,10 @@ struct scriptio {
 };
 
 extern scriptio tio;
+
+// The editor state the tests drive, and a fresh one in its place.
+extern seditor te;
+void edreset();
 
 // Empties the queues and hooks, sets the clock to `startms`, installs the
 // scripted io and clears the screen (108 x 27, blank on black).

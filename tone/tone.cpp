@@ -2,13 +2,13 @@
 #include "tone/tone.h"
 
 #include "console/console.h"
-#include "files/files.h"
 #include "platform/fileio.h"
 #include "platform/proc.h"
 
-void beep(int mode, splay playtmp, int heig, int pitch, bool rise, int time)
+void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
+          const std::string& path)
 {
-    std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), filepath);
+    std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), path);
     if (writewhole("beepset.tmp", text, false) != 0)
         return;
     startplayer();

@@ -16,7 +16,7 @@ TEST(PlayerRequest, ReadsWhatTheEditorWrites)
     sreq r;
     std::string err;
 
-    ASSERT_EQ(parsereq(beeptext(1, splay{}, 3, 6, false, 10, now, ""), r, err), 0) << err;
+    ASSERT_EQ(parsereq(beeptext(reqmode::tone, splay{}, 3, 6, false, 10, now, ""), r, err), 0) << err;
     EXPECT_EQ(r.mode, 1);
     EXPECT_EQ(r.sec, 1733650000);
     EXPECT_EQ(r.ms, 7);
@@ -24,7 +24,7 @@ TEST(PlayerRequest, ReadsWhatTheEditorWrites)
     EXPECT_EQ(r.leng, 10);
 
     splay pl{12, 345, 0.25f, true};
-    ASSERT_EQ(parsereq(beeptext(0, pl, 0, 0, false, 0, now, "/home/u/my songs/tune 1.pvx"), r, err), 0) << err;
+    ASSERT_EQ(parsereq(beeptext(reqmode::play, pl, 0, 0, false, 0, now, "/home/u/my songs/tune 1.pvx"), r, err), 0) << err;
     EXPECT_EQ(r.mode, 0);
     EXPECT_EQ(r.path, "/home/u/my songs/tune 1.pvx");
     EXPECT_EQ(r.start, 12);
@@ -32,7 +32,7 @@ TEST(PlayerRequest, ReadsWhatTheEditorWrites)
     EXPECT_DOUBLE_EQ(r.speed, 0.25);
 
     // The empty request the editor writes for anything else.
-    ASSERT_EQ(parsereq(beeptext(2, pl, 0, 0, false, 0, now, "x"), r, err), 0);
+    ASSERT_EQ(parsereq(beeptext(static_cast<reqmode>(2), pl, 0, 0, false, 0, now, "x"), r, err), 0);
     EXPECT_EQ(r.mode, -1);
     ASSERT_EQ(parsereq(" \r\n\n", r, err), 0);
     EXPECT_EQ(r.mode, -1);

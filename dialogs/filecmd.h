@@ -1,0 +1,19 @@
+#pragma once
+// The file commands as the user runs them: the unsaved-changes question and
+// the open or save dialog first, then the file itself.
+#include "files/files.h"
+#include "score/doc.h"
+#include "score/view.h"
+
+enum class fmode { open, save, saveas, fresh };
+
+// Open     asks about unsaved changes (answered stop: done, nothing changed),
+//          shows the open dialog and loads the file with the cursor and view
+//          it stores. On failure nothing changes, `filepath` and `filever`
+//          included.
+// Save     writes to `filepath`, asking for it first when it is empty;
+// Save as  always asks. The path chosen stays even when writing fails; the
+//          old file is then intact.
+// New      asks about unsaved changes (stop: done, nothing changed), then an
+//          empty score with the view at its start. `filepath` stays.
+fileres ffile(sdoc& doc, sview& view, fmode mode);

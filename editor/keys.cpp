@@ -1,0 +1,204 @@
+// The editor's keys: one handler that knows where the focus is.
+#include "editor/run.h"
+
+#include "dialogs/play.h"
+#include "menu/dispatch.h"
+#include "score/ring.h"
+#include "tone/tone.h"
+
+#include <algorithm>
+
+namespace {
+
+// Cursor moves: a row, a page of rows, a step, a page of steps.
+void movekey(sview& v, edrun& r, int k)
+{
+    const int W = v.winleng, H = v.winheig;
+    switch (k) {
+    case 'w':
+        if (v.mousey > 0)
+            v.mousey--;
+        r.ref.notename = true;
+        return;
+    case 'W':
+        v.mousey = std::max(v.mousey - H, 0);
+        r.ref.hbar = r.ref.notename = true;
+        return;
+    case 's':
+        if (v.mousey <= 83)
+            v.mousey++;
+        r.ref.notename = true;
+        return;
+    case 'S':
+        v.mousey = std::min(v.mousey + H, 84);
+        r.ref.staff = r.ref.notename = true;
+        return;
+    case 'a':
+        if (v.mousex > 0)
+            v.mousex--;
+        r.ref.time = true;
+        return;
+    case 'A':
+        v.mousex = std::max(v.mousex - W, 0);
+        r.ref.staff = r.ref.time = true;
+        return;
+    case 'd':
+        if (v.mousex < MAXCOL)
+            v.mousex++;
+        r.ref.time = true;
+        return;
+    case 'D':
+        v.mousex = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(v.mousex) + W, MAXCOL));
+        r.ref.staff = r.ref.time = true;
+        return;
+    default:
+        return;
+    }
+}
+
+// Space: a new note on a free cell, one step longer on the note's own row
+// when the next note leaves room; on a cell where no note can be made it
+// only marks the score changed.
+void spacekey(sdoc& doc, sview& v, edrun& r)
+{
+    if (key[v.mousey % 14].pitch == 0)
+        return;
+    const shere h = noteat(doc, v);
+    if (!h.within) {
+        smusic m = rownote(v.mousey);
+        m.start = v.mousex;
+        doc.music.push(m);
+    } else if (h.row == v.mousey && static_cast<int64_t>(h.note.start) + h.note.leng < h.next.start) {
+        smusic m = h.note;
+        m.leng += 1;
+        doc.music.setback(m);
+        if (v.mousex < MAXCOL)
+            v.mousex += 1;
+        r.ref.time = true;
+    }
+    r.ref.notes = true;
+    doc.filesaved = false;
+}
+
+// Backspace: the note at the cursor one step shorter, or gone at length 0.
+void backkey(sdoc& doc, sview& v, edrun& r)
+{
+    const shere h = noteat(doc, v);
+    if (!h.within || h.row != v.mousey)
+        return;
+    smusic m = h.note;
+    m.leng -= 1;
+    if (m.leng == 0) {
+        doc.music.popback();
+    } else {
+        doc.music.setback(m);
+        if (m.start != v.mousex) {
+            v.mousex -= 1;
+            r.ref.time = true;
+        }
+    }
+    r.ref.notes = true;
+    doc.filesaved = false;
+}
+
+void staffkey(seditor& ed, edrun& r, int k)
+{
+    sview& v = ed.view;
+    const skey& row = key[v.mousey % 14];
+    switch (k) {
+    case 'b':
+    case 'B':
+        if (row.pitch != 0)
+            beep(reqmode::tone, splay{}, rowoctave(v.mousey), row.pitch, row.rise, 10, ed.doc.filepath);
+        return;
+    case KEY_SPACE:
+        spacekey(ed.doc, v, r);
+        return;
+    case KEY_BACKSPACE:
+        backkey(ed.doc, v, r);
+        return;
+    case KEY_ENTER:
+        ed.plays.play = playset(ed.doc, v, ed.plays);
+        if (ed.plays.play.yn)
+            startplay(ed, r);
+        r.ref.staff = true;
+        return;
+    case KEY_CTRLS:
+        r.save = true;
+        return;
+    default:
+        movekey(v, r, k);
+        return;
+    }
+}
+
+void menukey(smenubar& bar, edrun& r, int k)
+{
+    switch (k) {
+    case 'a':
+    case 'A':
+    case 'd':
+    case 'D': {
+        toolbar(bar, barreq::release);
+        int old = bar.tbx;
+        toolbar(bar, k == 'a' || k == 'A' ? barreq::prevmenu : barreq::nextmenu);
+        if (bar.tbx != old)
+            repaintall(r);
+        return;
+    }
+    case 'w':
+    case 'W':
+        toolbar(bar, barreq::previtem);
+        return;
+    case 's':
+    case 'S':
+        toolbar(bar, barreq::nextitem);
+        return;
+    case KEY_ENTER:
+    case KEY_SPACE:
+        if (!toolbar(bar, barreq::unavailable)) {
+            toolbar(bar, barreq::release);
+            r.command = true;
+            repaintall(r);
+            r.mousearea = focus::staff;
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+// Tab: the focus to the other side. Back on the staff, everything is
+// repainted, which takes the drop-down away.
+void switchfocus(smenubar& bar, edrun& r)
+{
+    if (r.mousearea == focus::staff) {
+        r.mousearea = focus::menu;
+        toolbar(bar, barreq::open);
+    } else {
+        r.mousearea = focus::staff;
+        toolbar(bar, barreq::release);
+        repaintall(r);
+    }
+}
+
+} // namespace
+
+runend handlekey(seditor& ed, edrun& r, int k)
+{
+    if (k == KEY_CTRLC) { // the exit command, in either focus
+        if (funcmatch("close", ed.doc, ed.view, ed.bar, ed.plays) == cmdres::quit)
+            return runend::quit;
+        repaintall(r);
+        return runend::goon;
+    }
+    if (r.mousearea == focus::staff)
+        staffkey(ed, r, k);
+    else
+        menukey(ed.bar, r, k);
+    if (k == 'c')
+        return runend::restart;
+    if (k == KEY_TAB)
+        switchfocus(ed.bar, r);
+    return runend::goon;
+}

@@ -1,0 +1,84 @@
+// Playback from the editor: the marker runs across the staff on an absolute
+// schedule while the player sounds the score.
+#include "editor/run.h"
+
+#include "tone/tone.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Milliseconds after the start of playback at which column t is due:
+// (t x 100) / speed rounded to single precision, truncated, kept in 64 bits.
+int64_t due(int64_t t, float speed)
+{
+    double q = static_cast<double>(t) * 100.0 / static_cast<double>(speed);
+    double f = static_cast<double>(static_cast<float>(std::clamp(q, -3.0e38, 3.0e38)));
+    f = std::trunc(f);
+    if (std::isnan(f))
+        return 0;
+    if (f >= 9.2e18)
+        return INT64_MAX / 4;
+    if (f <= -9.2e18)
+        return -INT64_MAX / 4;
+    return static_cast<int64_t>(f);
+}
+
+bool playable(float speed) { return std::isfinite(speed) && speed > 0; }
+
+} // namespace
+
+void playmsg(const sview& v)
+{
+    setcolor(112);
+    gotoxy(v.winleng - 6, v.winheig + 3);
+    cput(PLAYMSG);
+    setcolor(15);
+}
+
+void startplay(seditor& ed, edrun& r)
+{
+    sview& v = ed.view;
+    splay& play = ed.plays.play;
+    r.tmpmousex = v.mousex;
+    r.tmpmousey = v.mousey;
+    r.tmptoplo = v.toplo;
+    r.tmpleftlo = v.leftlo;
+    play.start = std::clamp(play.start, 0, MAXCOL);
+    play.end = std::clamp(play.end, 0, MAXCOL);
+    v.mousex = play.start;
+    r.playmode = true;
+    playmsg(v);
+    r.statime = gettimems();
+    beep(reqmode::play, play, 0, 0, false, 0, ed.doc.filepath);
+}
+
+static void endplay(sview& v, edrun& r)
+{
+    v.mousex = r.tmpmousex;
+    v.mousey = r.tmpmousey;
+    v.toplo = r.tmptoplo;
+    v.leftlo = r.tmpleftlo;
+    r.playmode = false;
+    r.ref.staff = r.ref.hbar = r.ref.notename = true;
+}
+
+// One step of the marker: on to the next column and wait until it is due,
+// measured from the start so that a late pass is caught up.
+void playstep(seditor& ed, edrun& r)
+{
+    const splay& play = ed.plays.play;
+    sview& v = ed.view;
+    if (play.end > v.mousex && playable(play.speed) && !stopasked()) {
+        v.mousex += 1;
+        r.curtime = gettimems();
+        int64_t target = due(v.mousex, play.speed) - due(play.start, play.speed);
+        int64_t sleeptimems = std::max<int64_t>(0, target - elapsedms(r.statime, r.curtime));
+        Sleep(static_cast<int>(std::min<int64_t>(sleeptimems, 1 << 30)));
+    } else {
+        endplay(v, r);
+    }
+    r.ref.time = true;
+}
+

@@ -1,0 +1,10 @@
+#include "score/doc.h"
+
+void docclear(sdoc& doc)
+{
+    doc.filever = curfilever;
+    doc.musicleng = STARTLENG;
+    doc.music.clear();
+    doc.music.push(SENTINEL);
+    doc.filesaved = true;
+}

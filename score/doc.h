@@ -1,0 +1,23 @@
+#pragma once
+// The document: the score being edited and what is known of its file.
+#include "score/model.h"
+#include "score/ring.h"
+
+#include <string>
+
+inline constexpr int curfilever = 2; // the score file version this editor writes
+inline constexpr int STARTLENG = 100; // score length of a new score, in time steps
+
+struct sdoc {
+    Ring music;                  // the notes and the sentinel; never empty
+    int musicleng = STARTLENG;   // score length in steps, never less than the cursor column
+    std::string filepath;        // path of the score file; empty until one is named
+    int filever = curfilever;    // version of the score in memory
+    bool filesaved = true;       // the notes equal what was last loaded, saved or created
+
+    sdoc() { music.push(SENTINEL); }
+};
+
+// Empties the score to the sentinel alone, length STARTLENG, version
+// curfilever, saved. The path stays.
+void docclear(sdoc& doc);
