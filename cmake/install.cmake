@@ -17,6 +17,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/share/pellavine/说明.txt DESTINATION share/p
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
         DESTINATION share/doc/pellavine)
 
+if(WIN32)
+  return() # manual pages and the Debian package are for Linux only
+endif()
+
 # Manual pages, English and Simplified Chinese, with the version filled in and
 # compressed as Debian keeps them. groff does not break lines between Chinese
 # characters, so the Chinese pages get a break point after each comma, full
