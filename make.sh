@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Pellavine and starts the editor (./make.sh run) or runs every test
-# (./make.sh test). Installs the Debian packages it needs when they are missing.
+# (./make.sh test), or builds the Debian package (./make.sh deb). Installs the
+# Debian packages it needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,6 +27,18 @@ build() { # build-folder cmake-options...
     cmake --build "$dir" -j"$(nproc)"
 }
 
+# The Debian package, built with CPack from the build folder:
+# build/pellavine_VERSION_amd64.deb. dpkg-shlibdeps (dpkg-dev) and file work
+# out its dependencies.
+deb_packages=(dpkg-dev file)
+
+deb() {
+    install_missing "${deb_packages[@]}"
+    build build
+    (cd build && cpack -G DEB)
+    ls build/pellavine_*.deb
+}
+
 case "${1:-run}" in
 run)
     install_missing
@@ -47,8 +60,11 @@ fuzz)
     install_missing clang libclang-rt-14-dev
     bash fuzz/run.sh "${2:-60}"
     ;;
+deb)
+    deb
+    ;;
 *)
-    echo "usage: $0 [run|test|sanitize|fuzz [seconds]]" >&2
+    echo "usage: $0 [run|test|sanitize|fuzz [seconds]|deb]" >&2
     exit 2
     ;;
 esac

@@ -86,12 +86,21 @@ int cpause()
     return k;
 }
 
+std::vector<std::string> helppaths(const std::string& exedir)
+{
+    std::vector<std::string> paths{HELPFILE};
+    if (!exedir.empty())
+        paths.push_back(exedir + SHAREDHELP);
+    return paths;
+}
+
 bool help()
 {
     cls();
     setcolor(PLAINCOL);
     std::string text;
-    if (!slurp(HELPFILE, text)) {
+    std::vector<std::string> paths = helppaths(exedir());
+    if (std::none_of(paths.begin(), paths.end(), [&](const std::string& p) { return slurp(p.c_str(), text); })) {
         cput(" ________________________________ \n");
         cput("*错误:                           *\n");
         cput("*       读取帮助文件失败！       *\n");

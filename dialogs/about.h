@@ -1,6 +1,7 @@
 #pragma once
 // The about box and the help text.
 #include <string>
+#include <vector>
 
 // Who made the editor, as the about box shows it. Each text takes at most 21
 // columns, so that every line of the box's panel stays 32 columns wide.
@@ -17,8 +18,14 @@ inline constexpr const char* ABOUTVERSION = "v1.0 Preview 2";
 // The page opened by the update command and the about box's update button.
 inline constexpr const char* UPDATEURL = "https://github.com/pellavine/pellavine/releases";
 
-// The help text, read from the working folder.
+// The help text: the working folder's HELPFILE first, then SHAREDHELP
+// relative to the executable's folder (where `cmake --install` and the
+// package put it, and where the source tree keeps it for build/).
 inline constexpr const char* HELPFILE = "说明.txt";
+inline constexpr const char* SHAREDHELP = "../share/pellavine/说明.txt";
+// The files help() tries, in order, for an executable in the folder exedir
+// (ending in "/"; "" when unknown, and then only the working folder's).
+std::vector<std::string> helppaths(const std::string& exedir);
 // What the pause after the help text says.
 inline constexpr const char* PAUSEMSG = "请按任意键继续. . .";
 

@@ -68,7 +68,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (arg == "--version") {
-        std::printf("Pellavine %s\n", VERSIONTEXT);
+        std::printf("Pellavine %s\n", PV_VERSION);
         return 0;
     }
     seditor ed;

@@ -81,7 +81,9 @@ std::string findinpath(const std::string& name)
         std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (dir.empty())
             dir = ".";
-        std::string full = dir + "/" + name;
+        std::string full = dir;
+        full += '/';
+        full += name;
         if (executable(full))
             return full;
         if (end == std::string::npos)
@@ -224,15 +226,21 @@ int spawn(const std::vector<std::string>& argv, bool player)
 
 } // namespace
 
-std::string playerpath()
+std::string exedir()
 {
-    if (!playeroverride.empty())
-        return playeroverride;
     std::string self = selfpath();
     size_t slash = self.rfind('/');
     if (slash == std::string::npos)
         return {};
-    return self.substr(0, slash + 1) + "pellavine-beep";
+    return self.substr(0, slash + 1);
+}
+
+std::string playerpath()
+{
+    if (!playeroverride.empty())
+        return playeroverride;
+    std::string dir = exedir();
+    return dir.empty() ? dir : dir + "pellavine-beep";
 }
 
 void setplayerpath(const std::string& path) { playeroverride = path; }

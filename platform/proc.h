@@ -17,6 +17,11 @@ void openurl(const std::string& url);
 std::string playerpath();
 void setplayerpath(const std::string& path);
 
+// The folder of the running executable, symbolic links resolved, ending in
+// "/"; empty when it cannot be found. Files shipped with the program are
+// found relative to it.
+std::string exedir();
+
 // Starts the program argv[0] (a path; no search) with the arguments argv,
 // detached: a session and process group of its own, standard input, output
 // and error on /dev/null, no other descriptors, default signal handling, an

@@ -186,7 +186,7 @@ TEST_F(Help, WithoutTheFileShowsTheErrorBox)
 
 TEST_F(Help, TheShippedHelpTextFitsTheScreen)
 {
-    fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / HELPFILE;
+    fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "share/pellavine" / HELPFILE;
     ASSERT_TRUE(fs::exists(shipped)) << shipped;
     fs::copy_file(shipped, HELPFILE);
     std::vector<std::string> lines;
@@ -215,6 +215,22 @@ TEST_F(Help, TheShippedHelpTextFitsTheScreen)
     EXPECT_LE(promptrow, 26);
     EXPECT_NE(lines[0].find("Pellavine"), std::string::npos);
     EXPECT_EQ(tio.keysread, 1);
+}
+
+TEST(HelpPaths, WorkingFolderFirstThenBesideTheExecutable)
+{
+    const struct {
+        std::string exedir;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {"/usr/bin/", {"说明.txt", "/usr/bin/../share/pellavine/说明.txt"}},
+        {"/home/u/pellavine/build/", {"说明.txt", "/home/u/pellavine/build/../share/pellavine/说明.txt"}},
+        {"/", {"说明.txt", "/../share/pellavine/说明.txt"}},
+        // No folder known: never a path from the file system's root.
+        {"", {"说明.txt"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(helppaths(c.exedir), c.paths) << c.exedir;
 }
 
 TEST_F(Help, ShowsTheFileAsItIs)

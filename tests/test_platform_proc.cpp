@@ -171,6 +171,9 @@ TEST_F(ProcTest, DefaultPlayerSitsNextToTheExecutable)
         std::string s(self, static_cast<size_t>(n));
         EXPECT_EQ(p.substr(0, p.rfind('/')), s.substr(0, s.rfind('/')));
     }
+    // The same folder as exedir gives it, with its closing slash.
+    EXPECT_EQ(exedir() + "pellavine-beep", p);
+    EXPECT_EQ(exedir().front(), '/');
 }
 
 TEST_F(ProcTest, StopPlayersEndsTheWholeGroupWithoutWaitingForIt)
