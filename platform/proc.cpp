@@ -80,7 +80,7 @@ std::string findinpath(const std::string& name)
         size_t end = dirs.find(':', start);
         std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (dir.empty())
-            dir = ".";
+            dir.push_back('.'); // an empty entry is the working folder
         std::string full = dir;
         full += '/';
         full += name;
