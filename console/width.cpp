@@ -62,3 +62,20 @@ void u8put(std::string& out, char32_t c)
     }
     out.append(reinterpret_cast<const char*>(b), static_cast<size_t>(n));
 }
+
+std::string fitwidth(std::string_view s, int w)
+{
+    std::string out;
+    int used = 0;
+    for (size_t i = 0; i < s.size();) {
+        size_t at = i;
+        int cw = colwidth(shownchar(u8next(s, i)));
+        if (used + cw > w)
+            break;
+        out.append(s.substr(at, i - at));
+        used += cw;
+    }
+    out.append(static_cast<size_t>(w - used), ' ');
+    return out;
+}
+

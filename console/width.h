@@ -1,6 +1,7 @@
 #pragma once
 // Display widths of UTF-8 text, counted as the editor lays it out.
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // Decodes the code point at s[i] and advances i past it. A byte that does not
@@ -22,6 +23,11 @@ inline char32_t shownchar(char32_t c)
 {
     return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? char32_t{0xFFFD} : c;
 }
+
+// The longest head of s that takes at most w columns, padded with blanks to
+// exactly w columns (a wide character that would straddle the end is left
+// out); control characters count as they show.
+std::string fitwidth(std::string_view s, int w);
 
 // Columns of a whole string.
 int strwidth(std::string_view s);

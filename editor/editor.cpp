@@ -7,6 +7,7 @@
 #include "dialogs/filecmd.h"
 #include "menu/dispatch.h"
 #include "platform/proc.h"
+#include "console/width.h"
 #include "score/ring.h"
 
 
@@ -112,7 +113,8 @@ void paint(seditor& ed, edrun& r)
         drawnotes(r, ed.doc, v);
 }
 
-// The cursor mark and the mode message: what Space would do here.
+// The cursor mark and the mode message: what Space would do here. A
+// message of the last key stands in place of the mode message.
 void drawmark(const sview& v, const edrun& r)
 {
     const int q = v.mousey % 14;
@@ -133,6 +135,10 @@ void drawmark(const sview& v, const edrun& r)
     setcolor(color);
     gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
     cput(mark);
+    if (!r.msg.empty()) {
+        drawmsg(v, r.msg);
+        return;
+    }
     setcolor(112);
     gotoxy(v.winleng - 6, v.winheig + 3);
     cput(msg);
@@ -152,6 +158,11 @@ int readkey(seditor& ed, edrun& r)
         k = getch();
         if (k == KEY_END)
             return k; // the screen stays as the user last saw it
+        if (!r.msg.empty()) { // the message stays until this key
+            if (strwidth(r.msg) > 14) // it covered part of the status row
+                repaintall(r);
+            r.msg.clear();
+        }
         setcolor(rowcolor(v.mousey));
         gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
         cput("_");
@@ -202,6 +213,8 @@ runend runcommand(seditor& ed, edrun& r)
         return runend::restart;
     if (res == cmdres::play)
         startplay(ed, r);
+    if (res == cmdres::undo || res == cmdres::redo)
+        undoredo(ed, r, res == cmdres::undo);
     if (res == cmdres::play || !(stampof(ed) == before))
         repaintall(r);
     return runend::goon;
@@ -215,6 +228,7 @@ runend editrun(seditor& ed, bool fresh)
     edrun r;
     if (fresh)
         ffile(ed.doc, ed.view, fmode::fresh);
+    histclear(ed.hist, ed.doc);
     for (;;) {
         follow(ed, r);
         paint(ed, r);

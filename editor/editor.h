@@ -4,6 +4,7 @@
 #include "dialogs/play.h"
 #include "menu/menu.h"
 #include "score/doc.h"
+#include "score/history.h"
 #include "score/view.h"
 
 #include <string>
@@ -17,6 +18,7 @@ struct seditor {
     sview view;       // the window on the staff and the cursor
     smenubar bar;     // the menu bar and the title
     splayset plays;   // the play settings and the last play request
+    shistory hist;    // the changes that can be undone and redone
     std::string recoverypath; // where unsaved work went when the program was
                               // stopped from outside; empty when nothing needed saving
 };

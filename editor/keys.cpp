@@ -56,18 +56,31 @@ void movekey(sview& v, edrun& r, int k)
     }
 }
 
+// Records a change just made, with the place it leaves the cursor at (the
+// score grows to the cursor column, as the next pass makes it).
+void recordstep(shistory& hist, sstep s, const sdoc& doc, const sview& v)
+{
+    s.to = placeof(doc, v);
+    s.to.musicleng = std::max(s.to.musicleng, s.to.mousex);
+    histrecord(hist, s);
+}
+
 // Space: a new note on a free cell, one step longer on the note's own row
 // when the next note leaves room; on a cell where no note can be made it
 // only marks the score changed.
-void spacekey(sdoc& doc, sview& v, edrun& r)
+void spacekey(sdoc& doc, sview& v, edrun& r, shistory& hist)
 {
     if (key[v.mousey % 14].pitch == 0)
         return;
     const shere h = noteat(doc, v);
+    sstep s;
+    s.from = placeof(doc, v);
     if (!h.within) {
         smusic m = rownote(v.mousey);
         m.start = v.mousex;
         doc.music.push(m);
+        s.after = m;
+        s.hasafter = true;
     } else if (h.row == v.mousey && static_cast<int64_t>(h.note.start) + h.note.leng < h.next.start) {
         smusic m = h.note;
         m.leng += 1;
@@ -75,19 +88,29 @@ void spacekey(sdoc& doc, sview& v, edrun& r)
         if (v.mousex < MAXCOL)
             v.mousex += 1;
         r.ref.time = true;
+        s.before = h.note;
+        s.after = m;
+        s.hadbefore = s.hasafter = true;
     }
     r.ref.notes = true;
     doc.filesaved = false;
+    recordstep(hist, s, doc, v);
 }
 
 // Backspace: the note at the cursor one step shorter, or gone at length 0.
-void backkey(sdoc& doc, sview& v, edrun& r)
+void backkey(sdoc& doc, sview& v, edrun& r, shistory& hist)
 {
     const shere h = noteat(doc, v);
     if (!h.within || h.row != v.mousey)
         return;
+    sstep s;
+    s.from = placeof(doc, v);
+    s.before = h.note;
+    s.hadbefore = true;
     smusic m = h.note;
     m.leng -= 1;
+    s.after = m;
+    s.hasafter = m.leng > 0;
     if (m.leng == 0) {
         doc.music.popback();
     } else {
@@ -99,6 +122,7 @@ void backkey(sdoc& doc, sview& v, edrun& r)
     }
     r.ref.notes = true;
     doc.filesaved = false;
+    recordstep(hist, s, doc, v);
 }
 
 void staffkey(seditor& ed, edrun& r, int k)
@@ -112,10 +136,10 @@ void staffkey(seditor& ed, edrun& r, int k)
             beep(reqmode::tone, splay{}, rowoctave(v.mousey), row.pitch, row.rise, 10, ed.doc.filepath);
         return;
     case KEY_SPACE:
-        spacekey(ed.doc, v, r);
+        spacekey(ed.doc, v, r, ed.hist);
         return;
     case KEY_BACKSPACE:
-        backkey(ed.doc, v, r);
+        backkey(ed.doc, v, r, ed.hist);
         return;
     case KEY_ENTER:
         ed.plays.play = playset(ed.doc, v, ed.plays);
@@ -125,6 +149,10 @@ void staffkey(seditor& ed, edrun& r, int k)
         return;
     case KEY_CTRLS:
         r.save = true;
+        return;
+    case KEY_CTRLZ:
+    case KEY_CTRLY:
+        undoredo(ed, r, k == KEY_CTRLZ);
         return;
     default:
         movekey(v, r, k);
@@ -184,8 +212,21 @@ void switchfocus(smenubar& bar, edrun& r)
 
 } // namespace
 
+void undoredo(seditor& ed, edrun& r, bool undo)
+{
+    histsaved(ed.hist, ed.doc);
+    bool done = undo ? histundo(ed.hist, ed.doc, ed.view) : histredo(ed.hist, ed.doc, ed.view);
+    if (done) {
+        r.msg = undo ? "已撤销" : "已重做";
+        r.ref.staff = r.ref.hbar = r.ref.time = r.ref.notename = r.ref.notes = true;
+    } else {
+        r.msg = undo ? "无可撤销" : "无可重做";
+    }
+}
+
 runend handlekey(seditor& ed, edrun& r, int k)
 {
+    histsaved(ed.hist, ed.doc);
     if (k == KEY_CTRLC) { // the exit command, in either focus
         if (funcmatch("close", ed.doc, ed.view, ed.bar, ed.plays) == cmdres::quit)
             return runend::quit;

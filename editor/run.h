@@ -5,6 +5,8 @@
 #include "editor/editor.h"
 #include "score/model.h"
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 struct location {
@@ -55,6 +57,7 @@ struct edrun {
     sredraw ref;           // what to repaint
     bool save = false;     // save the score on this pass
     bool command = false;  // run the chosen menu command on this pass
+    std::string msg;       // shown in place of the mode message until the next key
 
     // Playback.
     stimems statime, curtime;
@@ -91,6 +94,13 @@ void drawnotename(const sview& v);
 void drawnotes(edrun& r, const sdoc& doc, const sview& v);
 void drawcolumn(edrun& r, const sview& v); // the cursor's column line, the old one taken away first
 void clearcells(cellset& cs, const sview& v); // "_" on every recorded cell, then forgets them
+// A message in the mode message area of the status row, right-aligned; a
+// longer one reaches further left, never past the position text. Returns
+// true when it covered more than the area (the frame must be drawn again).
+bool drawmsg(const sview& v, std::string_view msg);
+
+// Undo (true) or redo (false) as the keys and the menu do it.
+void undoredo(seditor& ed, edrun& r, bool undo);
 
 // Colour of staff cells on a row.
 inline unsigned short rowcolor(int row) { return row % 2 == 0 ? 120 : 248; }

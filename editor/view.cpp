@@ -5,6 +5,8 @@
 #include "menu/menu.h"
 #include "score/ring.h"
 
+#include "console/width.h"
+
 #include <algorithm>
 
 void cellset::add(int x, int y)
@@ -228,6 +230,23 @@ void drawnotes(edrun& r, const sdoc& doc, const sview& v)
         }
     }
     setcolor(15);
+}
+
+bool drawmsg(const sview& v, std::string_view msg)
+{
+    constexpr int AREA = 14, LEFTMOST = 24; // columns of the area; the position text ends before
+    const int right = v.winleng + 8;
+    const int room = right - LEFTMOST;
+    std::string text(msg);
+    if (strwidth(text) > room)
+        text = fitwidth(text, room);
+    int w = strwidth(text);
+    setcolor(112);
+    gotoxy(right - std::max(w, AREA), v.winheig + 3);
+    cpad("", std::max(AREA - w, 0));
+    cput(text);
+    setcolor(15);
+    return w > AREA;
 }
 
 void drawcolumn(edrun& r, const sview& v)

@@ -54,6 +54,7 @@ sopened openscore(sdoc& doc, const std::string& path)
     doc.musicleng = s.head.musicleng;
     doc.filepath = path;
     doc.filesaved = !s.changed;
+    doc.gen++;
     out.res = fileres::done;
     out.head = s.head;
     return out;

@@ -30,6 +30,10 @@ cmdres funcmatch(const std::string& func, sdoc& doc, sview& view, smenubar& bar,
         return cmdres::restart;
     } else if (func == "update") {
         openurl(UPDATEURL);
+    } else if (func == "undo") {
+        return cmdres::undo;
+    } else if (func == "redo") {
+        return cmdres::redo;
     } else if (func == "wintitle") {
         fwintitle(bar);
     }

@@ -14,6 +14,8 @@ enum class cmdres {
     playcancelled, // the play dialog was cancelled
     restart,       // start a fresh editor run
     quit,          // end the program (status 0)
+    undo,          // take back the last change
+    redo,          // make the last change taken back again
 };
 
 // Runs the command named `func` (exact, case-sensitive whole-string match);

@@ -44,9 +44,11 @@ void tbset(smenubar& b)
     item(m2, 4, true, false, "关闭", "cfile");
 
     stb& m3 = tb[3];
-    m3.num = 1;
+    m3.num = 3;
     m3.name = "编辑";
     item(m3, 0, true, false, "清屏", "clear");
+    item(m3, 1, true, false, "撤销", "undo");
+    item(m3, 2, true, false, "重做", "redo");
 
     stb& m4 = tb[4];
     m4.num = 1;
@@ -72,24 +74,6 @@ static int barw()
     return std::max(w, 0);
 }
 
-// The longest head of s that takes at most w columns, padded with blanks to
-// exactly w columns (a wide character that would straddle the end is left out).
-static std::string cutwidth(std::string_view s, int w)
-{
-    std::string out;
-    int used = 0;
-    for (size_t i = 0; i < s.size();) {
-        size_t at = i;
-        int cw = colwidth(shownchar(u8next(s, i)));
-        if (used + cw > w)
-            break;
-        out.append(s.substr(at, i - at));
-        used += cw;
-    }
-    out.append(static_cast<size_t>(w - used), ' ');
-    return out;
-}
-
 // Writes s at the cursor, but nothing at or past column lim; a wide character
 // that would cross lim becomes blanks up to it.
 static void putclip(std::string_view s, int lim)
@@ -101,7 +85,7 @@ static void putclip(std::string_view s, int lim)
         cput(s);
         return;
     }
-    cput(cutwidth(s, room));
+    cput(fitwidth(s, room));
 }
 
 // The headings as laid out on the bar: start column and the text shown
@@ -134,7 +118,7 @@ static std::vector<shead> layout(const smenubar& b)
         shead& e = h[static_cast<size_t>(k)];
         e.x = xsum - 1;
         if (k == 1 && titlew < w[1])
-            e.text = cutwidth(name, titlew);
+            e.text = fitwidth(name, titlew);
         else
             e.text = name;
         xsum += (k == 1 ? titlew : w[static_cast<size_t>(k)]) + 2;

@@ -7,4 +7,5 @@ void docclear(sdoc& doc)
     doc.music.clear();
     doc.music.push(SENTINEL);
     doc.filesaved = true;
+    doc.gen++;
 }

@@ -3,6 +3,7 @@
 #include "score/model.h"
 #include "score/ring.h"
 
+#include <cstdint>
 #include <string>
 
 inline constexpr int curfilever = 2; // the score file version this editor writes
@@ -14,10 +15,11 @@ struct sdoc {
     std::string filepath;        // path of the score file; empty until one is named
     int filever = curfilever;    // version of the score in memory
     bool filesaved = true;       // the notes equal what was last loaded, saved or created
+    uint64_t gen = 0;            // counts the times the score was replaced by a new or opened one
 
     sdoc() { music.push(SENTINEL); }
 };
 
 // Empties the score to the sentinel alone, length STARTLENG, version
-// curfilever, saved. The path stays.
+// curfilever, saved: a new document generation. The path stays.
 void docclear(sdoc& doc);

@@ -1,0 +1,47 @@
+#pragma once
+// The undo history of one document: each step is one change to the notes,
+// stored as the note before and after it with the cursor and view around
+// it, never as a copy of the score.
+#include "score/doc.h"
+#include "score/model.h"
+#include "score/view.h"
+
+#include <cstdint>
+#include <deque>
+
+// Where the cursor and view stood, and how long the score was.
+struct splace {
+    int mousex = 0, mousey = 0, toplo = 0, leftlo = 0, musicleng = 0;
+    bool operator==(const splace&) const = default;
+};
+
+// One change. A new note has no `before`, a removed one no `after`; a change
+// with neither only marked the score changed.
+struct sstep {
+    smusic before, after;
+    bool hadbefore = false, hasafter = false;
+    splace from, to; // before and right after the change
+};
+
+struct shistory {
+    static constexpr size_t MAXSTEPS = 100000; // older steps are forgotten
+    std::deque<sstep> steps; // oldest first
+    size_t done = 0;         // steps[0, done) are in effect; the rest can be redone
+    int64_t savedat = 0;     // `done` when the score was last saved; -1 when no step gets there
+    uint64_t docgen = 0;     // the document generation the steps belong to
+};
+
+splace placeof(const sdoc& doc, const sview& v);
+
+// Forgets every step; the state now is the saved one when the document is.
+void histclear(shistory& h, const sdoc& doc);
+// Adds a step that has just been made; the steps that could be redone go.
+void histrecord(shistory& h, const sstep& s);
+// Takes back the last step (or makes the next one again): the notes, the
+// cursor and view are put as they were, and the score counts as saved
+// exactly when that is the saved state. False, with nothing changed, when
+// there is no step to take.
+bool histundo(shistory& h, sdoc& doc, sview& v);
+bool histredo(shistory& h, sdoc& doc, sview& v);
+// Keeps `savedat` true to the document: called whenever it may have been saved.
+void histsaved(shistory& h, const sdoc& doc);
