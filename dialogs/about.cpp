@@ -83,6 +83,8 @@ int cpause()
 {
     cput(PAUSEMSG);
     int k = getch();
+    while (k == KEYCTRLC) // as in the dialogs: never a way out
+        k = getch();
     if (k == 0 || k == 224) // the prefix of an extended key: take its second code too
         k = getch();
     return k;
@@ -119,7 +121,7 @@ bool fwintitle()
     cput(std::string(static_cast<size_t>(std::clamp(strwidth(wintitle), 0, std::max(barw - 6, 0))), ' '));
     gotoxy(6, 0);
     std::string tmpwintitle;
-    getline(tmpwintitle);
+    getline(tmpwintitle, barw - 6);
     if (!tmpwintitle.empty()) {
         wintitle = tmpwintitle;
         tbset();

@@ -68,7 +68,7 @@ constexpr int FACECOL = 143;                               // the face and its f
 constexpr int PLAINCOL = 15;                               // restored on every way out
 
 // Key codes the loop knows.
-constexpr int KEYTAB = 9, KEYENTER = 13, KEYSPACE = 32;
+constexpr int KEYTAB = 9, KEYENTER = 13, KEYSPACE = 32, KEYCTRLC = 3;
 
 // A fixed text of the box, drawn with it.
 struct sdlgtext {

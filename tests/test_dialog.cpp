@@ -218,9 +218,11 @@ TEST_F(DialogTest, UnsavedSaveWithoutAPathSavesWhereTheUserSays)
 {
     TempDir t;
     filesaved = false;
-    tiokeys({9, 9, 13, /* save dialog */ 13, 9, 13, 9, 9, 13});
+    tiokeys({9, 9, 13, /* save dialog */ 13});
     tioline(t.p.string());
+    tiokeys({9, 13});
     tioline("song");
+    tiokeys({9, 9, 13});
     EXPECT_TRUE(filenotsaved());
     EXPECT_TRUE(filesaved);
     EXPECT_EQ(filepath, (t.p / "song.pvx").string());

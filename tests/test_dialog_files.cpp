@@ -41,17 +41,20 @@ struct FileDialogTest : ::testing::Test {
     bool openwith(const std::string& line, std::string& path)
     {
         tioreset();
-        tiokeys({13, 9, 9, 13});
+        tiokeys({13});
         tioline(line);
+        tiokeys({9, 9, 13});
         return slfile(0, path);
     }
     // Save dialog: type the folder and the name, then 确定.
     bool savewith(const std::string& folder, const std::string& name, std::string& path)
     {
         tioreset();
-        tiokeys({13, 9, 13, 9, 9, 13});
+        tiokeys({13});
         tioline(folder);
+        tiokeys({9, 13});
         tioline(name);
+        tiokeys({9, 9, 13});
         return slfile(1, path);
     }
 };
@@ -187,9 +190,11 @@ TEST_F(FileDialogTest, LongTextStaysInsideTheBoxAndWhole)
         if (tio.keysread == 1)
             after = tiocells();
     };
-    tiokeys({13, 9, 13, 9, 9, 13});
+    tiokeys({13});
     tioline(folder);
+    tiokeys({9, 13});
     tioline(std::string(100, 'n'));
+    tiokeys({9, 9, 13});
     EXPECT_FALSE(slfile(1, path));
     EXPECT_EQ(path, folder + "/" + std::string(100, 'n') + ".pvx"); // never cut
     scr.cells = after;
@@ -212,8 +217,9 @@ TEST_F(FileDialogTest, OpenResults)
 {
     std::string path = "keep";
     // Cancel: nothing handed back.
-    tiokeys({13, 9, 13});
+    tiokeys({13});
     tioline("/some/file.pvx");
+    tiokeys({9, 13});
     EXPECT_TRUE(slfile(0, path));
     EXPECT_EQ(path, "keep");
     // An empty path is confirmed as it is.
@@ -225,13 +231,15 @@ TEST_F(FileDialogTest, OpenResults)
     // slfile(0) alone sets filepath on confirm only.
     filepath = "old.pvx";
     tioreset();
-    tiokeys({13, 9, 13});
+    tiokeys({13});
     tioline("new.pvx");
+    tiokeys({9, 13});
     EXPECT_TRUE(slfile(0));
     EXPECT_EQ(filepath, "old.pvx");
     tioreset();
-    tiokeys({13, 9, 9, 13});
+    tiokeys({13});
     tioline("new.pvx");
+    tiokeys({9, 9, 13});
     EXPECT_FALSE(slfile(0));
     EXPECT_EQ(filepath, "new.pvx");
 }
@@ -301,9 +309,11 @@ TEST_F(FileDialogTest, SaveBuildsTheFolderNameAndExtension)
     EXPECT_TRUE(slfile(1));
     EXPECT_EQ(filepath, "");
     tioreset();
-    tiokeys({13, 9, 13, 9, 9, 13});
+    tiokeys({13});
     tioline("/tmp");
+    tiokeys({9, 13});
     tioline("z");
+    tiokeys({9, 9, 13});
     EXPECT_FALSE(slfile(1));
     EXPECT_EQ(filepath, "/tmp/z.pvx");
 }
