@@ -206,6 +206,71 @@ void utf8out(const std::vector<char32_t>& text, std::string& out)
     }
 }
 
+// What a key did to the line.
+enum class keystep { more, enter, ended };
+
+// A cursor or function key: the second code is read here. A 224 followed by
+// a byte that continues UTF-8 was the first byte of a character after all.
+keystep extended(lineeditor& e, int prefix)
+{
+    int code = getch();
+    if (code == KEY_END)
+        return keystep::ended;
+    if (prefix == PREFIX_EXT && code >= 0xA0 && code <= 0xBF) { // a character from U+0800 to U+0FFF
+        e.byte(prefix);
+        e.byte(code);
+        return keystep::more;
+    }
+    if (prefix == PREFIX_FN)
+        return keystep::more;
+    if (code == LKEY_LEFT && e.cur > 0)
+        e.cur--;
+    else if (code == LKEY_RIGHT && e.cur < e.text.size())
+        e.cur++;
+    else if (code == LKEY_HOME)
+        e.cur = 0;
+    else if (code == LKEY_END)
+        e.cur = e.text.size();
+    else if (code == LKEY_DELETE && e.cur < e.text.size())
+        e.erase(e.cur, e.cur + 1);
+    return keystep::more;
+}
+
+keystep onekey(lineeditor& e, int k)
+{
+    if (k == KEY_END)
+        return keystep::ended;
+    if (k < 0)
+        return keystep::more;
+    if (!e.pend.empty() && !continuation(k))
+        e.flushpend();
+    switch (k) {
+    case LKEY_ENTER:
+    case LKEY_LINEFEED:
+        return keystep::enter;
+    case PREFIX_EXT:
+    case PREFIX_FN:
+        return extended(e, k);
+    case LKEY_ESC:
+        e.erase(0, e.text.size());
+        break;
+    case LKEY_BACKSPACE:
+        if (e.cur > 0)
+            e.erase(e.cur - 1, e.cur);
+        break;
+    case LKEY_CTRLU:
+        e.erase(0, e.cur);
+        break;
+    case LKEY_CTRLW:
+        e.eraseword();
+        break;
+    default:
+        if (k >= 0x20 && k != 0x7F && k <= 0xFF)
+            e.byte(k);
+    }
+    return keystep::more;
+}
+
 } // namespace
 
 lineresult lineedit(std::string& out, int width)
@@ -216,56 +281,11 @@ lineresult lineedit(std::string& out, int width)
     for (;;) {
         e.follow();
         e.draw();
-        int k = getch();
-        if (k == KEY_END)
+        keystep st = onekey(e, getch());
+        if (st == keystep::ended)
             return lineresult::ended;
-        if (k < 0)
-            continue;
-        if (!e.pend.empty() && !continuation(k))
-            e.flushpend();
-        if (k == LKEY_ENTER || k == LKEY_LINEFEED)
+        if (st == keystep::enter)
             break;
-        if (k == PREFIX_EXT || k == PREFIX_FN) {
-            int code = getch();
-            if (code == KEY_END)
-                return lineresult::ended;
-            if (k == PREFIX_EXT && code >= 0xA0 && code <= 0xBF) { // a character from U+0800 to U+0FFF
-                e.byte(k);
-                e.byte(code);
-                continue;
-            }
-            if (k == PREFIX_FN)
-                continue;
-            if (code == LKEY_LEFT && e.cur > 0)
-                e.cur--;
-            else if (code == LKEY_RIGHT && e.cur < e.text.size())
-                e.cur++;
-            else if (code == LKEY_HOME)
-                e.cur = 0;
-            else if (code == LKEY_END)
-                e.cur = e.text.size();
-            else if (code == LKEY_DELETE && e.cur < e.text.size())
-                e.erase(e.cur, e.cur + 1);
-            continue;
-        }
-        switch (k) {
-        case LKEY_ESC:
-            e.erase(0, e.text.size());
-            break;
-        case LKEY_BACKSPACE:
-            if (e.cur > 0)
-                e.erase(e.cur - 1, e.cur);
-            break;
-        case LKEY_CTRLU:
-            e.erase(0, e.cur);
-            break;
-        case LKEY_CTRLW:
-            e.eraseword();
-            break;
-        default:
-            if (k >= 0x20 && k != 0x7F && k <= 0xFF)
-                e.byte(k);
-        }
     }
     utf8out(e.text, out);
     return lineresult::entered;
