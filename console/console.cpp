@@ -61,16 +61,6 @@ int getch()
     return io.key ? io.key() : KEY_END;
 }
 
-bool getline(std::string& out)
-{
-    cflush();
-    out.clear();
-    if (!io.line || !io.line(scr, out))
-        return false;
-    gput(scr, out); // the terminal echoed it there; keep the grid the same
-    return true;
-}
-
 void Sleep(int ms)
 {
     cflush();

@@ -2,7 +2,8 @@
 // Console primitives. Everything the program shows is drawn into the grid
 // `scr` with gotoxy, setcolor and text output; the grid reaches the real
 // terminal (or stays in memory, in tests) through the hooks in `io`, which are
-// called before every blocking key read, line read or sleep.
+// called before every blocking key read or sleep. Line input is the editor's
+// own (console/lineedit.h), on top of the key read.
 #include "console/grid.h"
 #include "console/keys.h"
 #include "score/model.h"
@@ -18,7 +19,6 @@
 struct conio {
     void (*show)(const Grid&) = nullptr;       // make the grid visible, in one write
     int (*key)() = nullptr;                     // one key code as _getch gives it, or KEY_END
-    bool (*line)(Grid&, std::string&) = nullptr; // one line read with echo; false at end of input
     void (*sleep)(int ms) = nullptr;
     stimems (*now)() = nullptr;
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
@@ -36,7 +36,9 @@ void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
 int getch();                                     // flushes, then one key code
-bool getline(std::string& out);                  // flushes, then one line with echo
+// One line typed into a field `width` columns wide at the cursor (see
+// lineedit); false, with `out` empty, when input ended first.
+bool getline(std::string& out, int width);
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

@@ -187,11 +187,7 @@ std::string dlgfield(sdialog& d, int i, int width)
     gotoxy(it.x, it.y);
     cpad("", width);
     gotoxy(it.x, it.y);
-    getline(line);
-    // The echo of a line wider than the field ran over the box (and maybe
-    // past it): draw the box again so nothing of it stays inside.
-    if (strwidth(line) > width)
-        d.redraw.box = true;
+    getline(line, width);
     setcolor(PLAINCOL);
     return line;
 }

@@ -158,18 +158,16 @@ void timeentry(sdialog& d, int item, stime& t)
 // Reads the speed: lines until one holds more than blanks, then the longest
 // leading decimal number of it (C spelling: sign, digits, point, exponent);
 // the rest of the line is dropped. False when input ends first or the line
-// does not begin with a number. `widest` gets the width of the widest line
-// read, which the echo showed.
-bool readnumber(double& out, int& widest, bool& ended)
+// does not begin with a number.
+bool readnumber(double& out, bool& ended)
 {
     std::string line;
     size_t i = 0;
     for (;;) {
-        if (!getline(line)) {
+        if (!getline(line, SPEEDW)) {
             ended = true;
             return false;
         }
-        widest = std::max(widest, strwidth(line));
         i = line.find_first_not_of(" \t\v\f");
         if (i != std::string::npos)
             break;
@@ -229,18 +227,14 @@ void speedentry(playstate& p, sdialog& d)
     cput(std::string(SPEEDW, ' '));
     gotoxy(it.x, it.y);
     double v = 0;
-    int widest = 0;
     bool ended = false;
-    if (readnumber(v, widest, ended) && std::isfinite(v) && std::fabs(v) <= FLT_MAX) {
+    if (readnumber(v, ended) && std::isfinite(v) && std::fabs(v) <= FLT_MAX) {
         float f = static_cast<float>(v);
         if (speedtext(f).size() <= static_cast<size_t>(SPEEDW))
             p.speed = f;
     }
     it.s = speedtext(p.speed);
     it.ssl = it.s;
-    // A line longer than the field ran over the box while it was typed.
-    if (widest > SPEEDW)
-        d.redraw.box = true;
     d.redraw.items = true;
     if (ended)
         d.tmp = KEY_END; // the dialog ends as cancelled

@@ -19,7 +19,7 @@ bool fwintitle(smenubar& b)
     cput(std::string(static_cast<size_t>(std::clamp(strwidth(b.wintitle), 0, std::max(barw - 6, 0))), ' '));
     gotoxy(6, 0);
     std::string tmpwintitle;
-    getline(tmpwintitle);
+    getline(tmpwintitle, barw - 6);
     if (!tmpwintitle.empty()) {
         b.wintitle = tmpwintitle;
         tbset(b);

@@ -17,8 +17,8 @@ struct Screen {
 
 // Forgets everything: the next frame clears the terminal and draws every cell.
 void rinvalidate(Screen& s);
-// Forgets rows y0 to the bottom, the cursor position and the colours (after a line read,
-// whose echo the program did not lay out itself).
+// Forgets rows y0 to the bottom, the cursor position and the colours (after output the
+// program did not lay out itself).
 void rforgetrows(Screen& s, int y0);
 
 // Appends to out the bytes that make the terminal show g, ending with the

@@ -3,7 +3,6 @@
 #include "console/console.h"
 #include "platform/keys.h"
 #include "platform/render.h"
-#include "console/width.h"
 
 #include <cerrno>
 #include <csignal>
@@ -288,106 +287,6 @@ int termkey()
     }
 }
 
-// Reads one line in canonical mode. Returns false at end of input or on a
-// stop signal; line holds what came before the newline.
-bool readline(std::string& line)
-{
-    termios lm = rawmodes;
-    lm.c_lflag |= ICANON;  // the terminal collects the line; erase and kill work
-    lm.c_lflag |= ECHO;    // and shows what is typed
-    lm.c_lflag |= ECHOE;   // erase takes the character off the screen
-    lm.c_lflag |= ECHOK;   // so does the line kill
-#ifdef ECHOCTL
-    lm.c_lflag |= ECHOCTL; // control keys show as ^X, not as raw escape sequences
-#endif
-#ifdef ECHOKE
-    lm.c_lflag |= ECHOKE;
-#endif
-    lm.c_lflag |= IEXTEN;  // word erase and literal next
-    lm.c_lflag &= ~ISIG;   // Ctrl+C stays a key (it is dropped from the line)
-    lm.c_iflag |= ICRNL;   // Enter (CR) ends the line
-#ifdef IUTF8
-    lm.c_iflag |= IUTF8;   // erase takes a whole UTF-8 character
-#endif
-    lm.c_cc[VEOF] = _POSIX_VDISABLE; // Ctrl+D is not an end of input here
-    setmodes(lm);
-
-    bool ok = false;
-    char buf[4096];
-    for (;;) {
-        if (stopsig)
-            break;
-        int r = waitinput(-1);
-        if (stopsig)
-            break;
-        if (r <= 0)
-            continue; // a resize: handled at the next key read
-        ssize_t n = read(infd, buf, sizeof buf);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0) {
-            ended = true;
-            break;
-        }
-        std::string chunk(buf, static_cast<size_t>(n));
-        size_t nl = chunk.find('\n');
-        if (nl == std::string::npos && !intty)
-            nl = chunk.find('\r');
-        if (nl != std::string::npos) {
-            line.append(chunk, 0, nl);
-            // Anything after the newline was typed ahead: keep it for later.
-            dec.held.append(chunk, nl + 1, std::string::npos);
-            ok = true;
-            break;
-        }
-        line += chunk;
-    }
-    setmodes(rawmodes);
-    return ok;
-}
-
-bool termline(Grid& g, std::string& out)
-{
-    termshow(g);
-    out.clear();
-    if (!waitlarge())
-        return false;
-    int y0 = g.cy;
-    // Bytes already read for the key decoder come first.
-    std::string pre = dec.held;
-    pre.append(inbuf + inpos, inlen - inpos);
-    dec.held.clear();
-    dec.next = -1;
-    inpos = inlen = 0;
-    std::string line;
-    bool ok;
-    size_t nl = pre.find_first_of("\r\n");
-    if (nl != std::string::npos) {
-        line = pre.substr(0, nl);
-        dec.held = pre.substr(nl + 1);
-        writeall(cleanline(line)); // never echoed: show it as the terminal would have
-        ok = true;
-    } else {
-        writeall(cleanline(pre));
-        line = pre;
-        ok = readline(line);
-    }
-    out = cleanline(line);
-    // The echo was laid out by the terminal, not by us.
-    winsize ws;
-    int cols = SCRW, rows = SCRH;
-    if (ioctl(outfd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-        cols = ws.ws_col;
-        rows = ws.ws_row;
-    }
-    if (g.cx + strwidth(line) + 2 >= (rows - y0) * cols)
-        rinvalidate(screen); // the echo may have scrolled the screen
-    else
-        rforgetrows(screen, y0);
-    screen.attr = -1;
-    return ok;
-}
-
 void termsleep(int ms)
 {
     int64_t until = monoms() + ms;
@@ -413,38 +312,6 @@ stimems termnow()
 }
 
 } // namespace
-
-std::string cleanline(const std::string& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == 0x1B && i + 1 < s.size() && (s[i + 1] == '[' || s[i + 1] == 'O')) {
-            // A cursor or function key: ESC [ parameters final, ESC O final.
-            size_t j = i + 2;
-            if (s[i + 1] == '[' && j < s.size() && s[j] == '[')
-                j++;
-            while (j < s.size() && (static_cast<unsigned char>(s[j]) < 0x40 || static_cast<unsigned char>(s[j]) > 0x7E) &&
-                   static_cast<unsigned char>(s[j]) >= 0x20 && static_cast<unsigned char>(s[j]) < 0x7F)
-                j++;
-            if (j < s.size() && static_cast<unsigned char>(s[j]) >= 0x40 && static_cast<unsigned char>(s[j]) <= 0x7E)
-                j++;
-            i = j;
-            continue;
-        }
-        if (c < 0x20 || c == 0x7F) {
-            i++;
-            continue;
-        }
-        if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
-            static_cast<unsigned char>(s[i + 1]) < 0xA0) {
-            i += 2; // C1 control characters in UTF-8
-            continue;
-        }
-        out += s[i++];
-    }
-    return out;
-}
 
 int termsignal() { return stopsig; }
 
@@ -538,7 +405,6 @@ int termstart()
 
     io.show = termshow;
     io.key = termkey;
-    io.line = termline;
     io.sleep = termsleep;
     io.now = termnow;
     io.stop = [] { return stopsig != 0; };

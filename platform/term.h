@@ -1,7 +1,6 @@
 #pragma once
-// The real terminal: raw keys, frames drawn from the grid, line input with
-// echo, sleeping and the clock, and putting everything back on the way out.
-#include <string>
+// The real terminal: raw keys, frames drawn from the grid, sleeping and the
+// clock, and putting everything back on the way out.
 
 // Takes over the terminal and fills `io` (console/console.h) with the real
 // hooks. Returns 0, or 1 after a one-line message on standard error when
@@ -15,7 +14,3 @@ void termstop();
 // The signal (SIGTERM, SIGHUP, SIGINT, SIGQUIT) that asked the program to
 // stop, or 0. The program exits with 128 + this number.
 int termsignal();
-
-// What is kept of a typed line: control characters and escape sequences
-// (cursor keys pressed while typing) are dropped.
-std::string cleanline(const std::string& s);

@@ -244,4 +244,33 @@ TEST_F(Help, ShowsTheFileAsItIs)
     EXPECT_EQ(grow(scr, 3, 0, 19), "请按任意键继续. . .") << "the text had no final newline";
 }
 
+TEST_F(Help, CtrlCDoesNotEndThePause)
+{
+    std::ofstream(HELPFILE) << "text";
+    struct {
+        std::vector<int> keys;
+        int read; // keys the pause took
+    } cases[] = {
+        {{'q'}, 1},
+        {{3, 'q'}, 2},
+        {{3, 3, 224, 72, 'x'}, 4}, // an arrow key is one key
+        {{3}, 2},                  // then the input ends
+    };
+    for (const auto& c : cases) {
+        tioreset();
+        for (int k : c.keys)
+            tio.keys.push_back(k);
+        EXPECT_FALSE(help());
+        EXPECT_EQ(tio.keysread, c.read) << c.keys.size();
+    }
+}
+
+TEST_F(Help, ControlCharactersInTheFileShowAsReplacements)
+{
+    std::ofstream(HELPFILE) << "a\x1b[2Jb\xC2\x9B" "3;5rc\xC2\x85" "d\x07\x7f" "e\x9b";
+    tiokeys({'q'});
+    EXPECT_FALSE(help());
+    EXPECT_EQ(grow(scr, 0, 0, 19), "a\uFFFD[2Jb\uFFFD3;5rc\uFFFDd\uFFFD\uFFFDe\uFFFD ");
+}
+
 } // namespace

@@ -211,9 +211,11 @@ TEST_F(DialogTest, UnsavedSaveWithoutAPathSavesWhereTheUserSays)
 {
     TempDir t;
     te.doc.filesaved = false;
-    tiokeys({9, 9, 13, /* save dialog */ 13, 9, 13, 9, 9, 13});
+    tiokeys({9, 9, 13, /* save dialog */ 13});
     tioline(t.p.string());
+    tiokeys({9, 13});
     tioline("song");
+    tiokeys({9, 9, 13});
     EXPECT_TRUE(filenotsaved(te.doc, te.view));
     EXPECT_TRUE(te.doc.filesaved);
     EXPECT_EQ(te.doc.filepath, (t.p / "song.pvx").string());

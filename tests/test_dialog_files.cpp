@@ -40,17 +40,20 @@ struct FileDialogTest : ::testing::Test {
     bool openwith(const std::string& line, std::string& path)
     {
         tioreset();
-        tiokeys({13, 9, 9, 13});
+        tiokeys({13});
         tioline(line);
+        tiokeys({9, 9, 13});
         return slfile(pathdlg::open, path);
     }
     // Save dialog: type the folder and the name, then 确定.
     bool savewith(const std::string& folder, const std::string& name, std::string& path)
     {
         tioreset();
-        tiokeys({13, 9, 13, 9, 9, 13});
+        tiokeys({13});
         tioline(folder);
+        tiokeys({9, 13});
         tioline(name);
+        tiokeys({9, 9, 13});
         return slfile(pathdlg::save, path);
     }
 };
@@ -186,9 +189,11 @@ TEST_F(FileDialogTest, LongTextStaysInsideTheBoxAndWhole)
         if (tio.keysread == 1)
             after = tiocells();
     };
-    tiokeys({13, 9, 13, 9, 9, 13});
+    tiokeys({13});
     tioline(folder);
+    tiokeys({9, 13});
     tioline(std::string(100, 'n'));
+    tiokeys({9, 9, 13});
     EXPECT_FALSE(slfile(pathdlg::save, path));
     EXPECT_EQ(path, folder + "/" + std::string(100, 'n') + ".pvx"); // never cut
     scr.cells = after;
@@ -211,8 +216,9 @@ TEST_F(FileDialogTest, OpenResults)
 {
     std::string path = "keep";
     // Cancel: nothing handed back.
-    tiokeys({13, 9, 13});
+    tiokeys({13});
     tioline("/some/file.pvx");
+    tiokeys({9, 13});
     EXPECT_TRUE(slfile(pathdlg::open, path));
     EXPECT_EQ(path, "keep");
     // An empty path is confirmed as it is.

@@ -27,7 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::deque<int> keys;
-std::deque<std::string> lines;
 
 int scriptkey()
 {
@@ -38,28 +37,31 @@ int scriptkey()
     return k;
 }
 
-bool scriptline(Grid&, std::string& s)
+// The keys of a line typed into a field, Enter included.
+void typeline(const std::string& s)
 {
-    if (lines.empty())
-        return false;
-    s = lines.front();
-    lines.pop_front();
-    return true;
+    keys.insert(keys.end(), s.begin(), s.end());
+    for (size_t i = keys.size() - s.size(); i < keys.size(); i++)
+        keys[i] &= 0xFF;
+    keys.push_back(13);
 }
 
 // Keys that type `path` into the open dialog and confirm it.
 void opentyping(const std::string& path)
 {
-    keys.insert(keys.end(), {' ', 9, 9, 13});
-    lines.push_back(path);
+    keys.push_back(' ');
+    typeline(path);
+    keys.insert(keys.end(), {9, 9, 13});
 }
 
 // Keys that type a folder and a name into the save dialog and confirm them.
 void savetyping(const std::string& dir, const std::string& name)
 {
-    keys.insert(keys.end(), {' ', 9, ' ', 9, 9, 13});
-    lines.push_back(dir);
-    lines.push_back(name);
+    keys.push_back(' ');
+    typeline(dir);
+    keys.insert(keys.end(), {9, ' '});
+    typeline(name);
+    keys.insert(keys.end(), {9, 9, 13});
 }
 
 std::string slurp(const std::string& p)
@@ -141,9 +143,7 @@ struct FileTest : ::testing::Test {
         oldio = io;
         io = conio{};
         io.key = scriptkey;
-        io.line = scriptline;
         keys.clear();
-        lines.clear();
         oldcwd = fs::current_path().string();
         cls();
         edreset();

@@ -12,28 +12,37 @@ seditor te;
 
 void edreset() { te = seditor{}; }
 
+// Marks in the key queue around the keys of a line (never read as keys).
+constexpr int LINEBEGIN = -1000, LINEEND = -1001;
+
+// Takes the marks at the front of the queue.
+static void tmarks()
+{
+    while (!tio.keys.empty() && (tio.keys.front() == LINEBEGIN || tio.keys.front() == LINEEND)) {
+        tio.inline_ = tio.keys.front() == LINEBEGIN;
+        tio.keys.pop_front();
+        if (tio.inline_) {
+            if (tio.online)
+                tio.online();
+            tio.linesread++;
+        }
+    }
+}
+
 static int tkey()
 {
-    if (tio.onkey)
-        tio.onkey();
-    tio.keysread++;
+    tmarks();
+    if (!tio.inline_) {
+        if (tio.onkey)
+            tio.onkey(); // it may queue more keys
+        tio.keysread++;
+        tmarks();
+    }
     if (tio.keys.empty())
         return KEY_END;
     int k = tio.keys.front();
     tio.keys.pop_front();
     return k;
-}
-
-static bool tline(Grid&, std::string& out)
-{
-    if (tio.online)
-        tio.online();
-    tio.linesread++;
-    if (tio.lines.empty())
-        return false;
-    out = std::move(tio.lines.front());
-    tio.lines.pop_front();
-    return true;
 }
 
 static void tsleep(int ms)
@@ -59,7 +68,6 @@ void tioreset(int64_t startms)
     io = conio{};
     io.show = nullptr;
     io.key = tkey;
-    io.line = tline;
     io.sleep = tsleep;
     io.now = tnow;
     cls();
@@ -77,7 +85,13 @@ void tiotype(std::string_view bytes)
         tio.keys.push_back(static_cast<unsigned char>(c));
 }
 
-void tioline(std::string_view line) { tio.lines.emplace_back(line); }
+void tioline(std::string_view line)
+{
+    tio.keys.push_back(LINEBEGIN);
+    tiotype(line);
+    tio.keys.push_back(13);
+    tio.keys.push_back(LINEEND);
+}
 
 std::vector<Cell> tiocells() { return scr.cells; }
 

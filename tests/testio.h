@@ -1,6 +1,6 @@
 #pragma once
-// Scripted console io for tests: keys and lines come from queues, the clock
-// is fake and a sleep advances it. tioreset() installs the hooks into `io`
+// Scripted console io for tests: keys come from a queue (lines as their keys
+// and Enter), the clock is fake and a sleep advances it. tioreset() installs the hooks into `io`
 // and clears the screen; nothing is ever shown (io.show stays null).
 #include "console/console.h"
 #include "dialogs/dialogs.h"
@@ -18,13 +18,14 @@
 
 struct scriptio {
     std::deque<int> keys;          // what getch returns, front first; KEY_END when empty
-    std::deque<std::string> lines; // what getline returns; end of input when empty
     int64_t nowms = 0;             // the fake wall clock, in ms since the epoch
     std::vector<int> slept;        // every sleep, in ms, in order
-    int keysread = 0;              // getch calls answered, KEY_END included
-    int linesread = 0;             // getline calls answered, end of input included
-    // Called at the moment of each key read, line read or sleep, before it is
-    // answered: the screen then is what the user sees while the program waits.
+    int keysread = 0;              // getch calls answered, KEY_END included, keys of lines not
+    int linesread = 0;             // lines of tioline whose first key was read
+    bool inline_ = false;          // the keys of a tioline line are being read
+    // Called at the moment of each key read, line read (its first key) or
+    // sleep, before it is answered: the screen then is what the user sees
+    // while the program waits. onkey is not called for the keys of a line.
     std::function<void()> onkey;
     std::function<void()> online;
     std::function<void(int ms)> onsleep;
@@ -42,7 +43,10 @@ void tioreset(int64_t startms = 1700000000000);
 
 void tiokeys(std::initializer_list<int> codes); // appends key codes
 void tiotype(std::string_view bytes);           // appends one key per byte
-void tioline(std::string_view line);            // appends one line
+// Appends the keys of one line typed into a field: its bytes, then Enter.
+// They go into the same queue as all keys, so call it in the order the
+// program reads them.
+void tioline(std::string_view line);
 
 // Snapshots of the screen: every cell's character, attribute and half.
 std::vector<Cell> tiocells();

@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -78,45 +79,54 @@ TEST(Editor, FirstFrameOneEditAndCtrlC)
     std::printf("[ bytes    ] editor first frame %zu, Space edit %zu\n", first, edit);
 }
 
+// The terminal modes of key-by-key input.
+static bool rawmodes(session& s)
+{
+    termios t{};
+    return tcgetattr(s.slave, &t) == 0 && !(t.c_lflag & (ECHO | ICANON | ISIG)) && !(t.c_iflag & (IXON | ICRNL));
+}
+
+// The screen outside a field of row y from column x0 to x1.
+static std::vector<std::string> outside(session& s, int y, int x0, int x1)
+{
+    std::vector<std::string> v;
+    for (int r = 0; r < s.term.h; r++)
+        v.push_back(r == y ? s.term.row(r, 0, x0) + "|" + s.term.row(r, x1) : s.term.row(r));
+    return v;
+}
+
 TEST(Editor, CtrlSSavesThroughLineInput)
 {
     // Ctrl+S arrives (no flow control), Ctrl+\\ does not kill (no signal
-    // keys), and the save dialog's fields read whole lines with the
-    // terminal's echo and line editing.
+    // keys), and the save dialog's fields are edited by the editor itself,
+    // the terminal staying in raw mode.
     session s(SCRW, SCRH);
     ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
     s.send("\x1c");
     s.send("\x13");
     ASSERT_TRUE(s.until([&] { return s.screen().find("保存文件") != std::string::npos; })) << s.screen();
 
-    // Enter opens the folder field; the folder typed right behind it, before
-    // the line read began, is kept and read as the line.
+    // Enter opens the folder field; the folder typed right behind it is kept
+    // and read as the line.
     s.send("\r" + s.dir + "\r");
     ASSERT_TRUE(s.until([&] { return s.screen().find(s.dir) != std::string::npos; })) << s.screen();
 
-    // The name field, typed once the terminal is in line mode: Backspace
-    // erases, Ctrl+C is dropped, Enter ends the line.
+    // The name field (row 14, from column 21): Backspace erases a whole
+    // character, Ctrl+C is dropped, Enter ends the line.
     s.send("\t\r");
-    auto linemode = [&] {
-        termios t{};
-        return tcgetattr(s.slave, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
-    };
-    ASSERT_TRUE(s.until(linemode)) << s.screen();
+    ASSERT_TRUE(s.until([&] { return s.term.bg(21, 14) == consoleindex(0); })) << s.screen();
     s.send("歌x\x7f\x03曲");
-    ASSERT_TRUE(s.until([&] { return s.screen().find("歌") != std::string::npos; })) << s.screen(); // the echo
+    ASSERT_TRUE(s.until([&] { return s.term.row(14, 21, 27) == "歌曲  "; })) << s.screen();
+    EXPECT_TRUE(rawmodes(s));
     s.send("\r");
-    ASSERT_TRUE(s.until([&] { return !linemode(); }));
-    termios raw{};
-    tcgetattr(s.slave, &raw);
-    EXPECT_FALSE(raw.c_lflag & (ECHO | ICANON | ISIG));
-    EXPECT_FALSE(raw.c_iflag & (IXON | ICRNL));
 
     s.send("\t\t\r"); // 取消, 确定, press
     std::string file = s.dir + "/歌曲.pvx";
     ASSERT_TRUE(s.until([&] { return access(file.c_str(), F_OK) == 0; })) << s.screen();
     s.settle();
+    EXPECT_TRUE(rawmodes(s));
     // The editor repaints everything once the box has closed: nothing of the
-    // box or of the echo is left over the staff.
+    // box or of the typed text is left over the staff.
     EXPECT_TRUE(firstframe(s)) << s.screen();
     std::string all = s.screen();
     EXPECT_EQ(all.find("保存文件"), std::string::npos) << all;
@@ -126,6 +136,46 @@ TEST(Editor, CtrlSSavesThroughLineInput)
     s.send("\x03"); // saved: ends at once
     ASSERT_TRUE(s.finish()) << s.screen();
     ASSERT_TRUE(WIFEXITED(s.status));
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    expectrestored(s);
+}
+
+TEST(Editor, APasteStaysInsideItsField)
+{
+    session s(SCRW, SCRH);
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    s.send("\x13");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("保存文件") != std::string::npos; })) << s.screen();
+    s.settle();
+    std::vector<std::string> before = outside(s, 12, 21, 87);
+
+    // 1,500 characters in one paste into the folder field (row 12, columns
+    // 21 to 86), with C1 controls, escape sequences and control bytes among
+    // them. The screen never scrolls and nothing changes outside the field,
+    // which shows the tail of the text.
+    std::string paste = "\xC2\x9B" "3;5r\x1b[2J\x1b]0;t\x07\xC2\x85\x01";
+    for (int i = 0; i < 1490; i++)
+        paste += i % 10 == 9 ? "歌" : std::string(1, static_cast<char>('a' + i % 10));
+    paste += "TAIL";
+    s.send("\r");
+    s.send(paste);
+    ASSERT_TRUE(s.until([&] { return s.term.row(12, 21, 87).find("TAIL") != std::string::npos; })) << s.screen();
+    s.settle();
+    EXPECT_EQ(outside(s, 12, 21, 87), before) << s.screen();
+    EXPECT_EQ(s.term.row(12, 82, 87), "TAIL ") << s.screen();
+    EXPECT_EQ(s.term.bg(87, 12), consoleindex(8)) << "the box face right of the field";
+    std::string field = s.term.row(12, 21, 87);
+    EXPECT_EQ(field.find("\xEF\xBF\xBD"), std::string::npos) << field; // no control made it in
+    EXPECT_TRUE(rawmodes(s));
+
+    // Esc clears the line; what is typed next is the line.
+    s.send("\x1b");
+    ASSERT_TRUE(s.until([&] { return s.term.row(12, 21, 87) == std::string(66, ' '); })) << s.screen();
+    s.send(s.dir + "\r\t\rname\x1b[D\x1b[D\x1b[3~\r\t\t\r"); // Left, Left, Delete: "nae"
+    std::string file = s.dir + "/nae.pvx";
+    ASSERT_TRUE(s.until([&] { return access(file.c_str(), F_OK) == 0; })) << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.finish()) << s.screen();
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     expectrestored(s);
 }

@@ -326,3 +326,34 @@ TEST(Render, FramesCarryOnlyTheChanges)
                 "one cell elsewhere %zu, status text %zu\n",
                 first, move, cell, status);
 }
+
+TEST(Render, ControlCharactersNeverReachTheTerminal)
+{
+    // Cells that somehow hold C0 or C1 controls, and text with them drawn
+    // the usual way: the terminal shows U+FFFD and nothing else changes.
+    const char32_t controls[] = {0x01, 0x07, 0x0E, 0x1B, 0x7F, 0x80, 0x85, 0x8D, 0x90, 0x9B, 0x9D, 0x9F};
+    Grid g;
+    gresize(g, 20, 4);
+    for (int y = 0; y < 4; y++) {
+        gmove(g, 0, y);
+        gput(g, "row" + std::to_string(y));
+    }
+    int x = 0;
+    for (char32_t c : controls)
+        gcell(g, x++, 1) = Cell{c, 15, 0};
+    gmove(g, 0, 2);
+    gput(g, "\xC2\x9B" "2J\x1b[3;4r\xC2\x85" "x\x07");
+    Screen s;
+    std::string out;
+    rframe(s, g, out);
+    vt t(20, 4);
+    t.feed(out);
+    for (int i = 0; i < x; i++)
+        EXPECT_EQ(t.ch(i, 1), 0xFFFDu) << describe(controls[i]);
+    EXPECT_EQ(t.row(2, 0, 12), "\uFFFD2J\uFFFD[3;4r\uFFFDx\uFFFD");
+    EXPECT_EQ(t.row(0, 0, 4), "row0");
+    EXPECT_EQ(t.row(3, 0, 4), "row3");
+    for (int i = 0; i < x; i++) // the grid itself keeps what it was given
+        gcell(g, i, 1).ch = 0xFFFD;
+    EXPECT_EQ(mismatch(g, t), "");
+}

@@ -24,7 +24,24 @@ struct vt {
     vt(const vt&) = delete;
     vt& operator=(const vt&) = delete;
 
-    void feed(const std::string& s) { vterm_input_write(term, s.data(), s.size()); }
+    // libvterm loses a UTF-8 character split between two writes, which a
+    // pseudo-terminal read may well do: the unfinished end is held back.
+    std::string held;
+    void feed(const std::string& s)
+    {
+        held += s;
+        size_t keep = 0;
+        for (size_t back = 1; back <= 3 && back <= held.size(); back++) {
+            unsigned char c = static_cast<unsigned char>(held[held.size() - back]);
+            if ((c & 0xC0) == 0x80)
+                continue;
+            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            keep = need > back ? back : 0;
+            break;
+        }
+        vterm_input_write(term, held.data(), held.size() - keep);
+        held.erase(0, held.size() - keep);
+    }
 
     VTermScreenCell cell(int x, int y) const
     {

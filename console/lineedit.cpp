@@ -1,0 +1,294 @@
+#include "console/lineedit.h"
+
+#include "console/console.h"
+#include "console/width.h"
+
+#include <algorithm>
+#include <utf8proc.h>
+#include <vector>
+
+namespace {
+
+// A byte that is not part of valid UTF-8 is held as RAWBYTE + the byte (a
+// lone surrogate, which no decoded character can be) and written back as it
+// came.
+constexpr char32_t RAWBYTE = 0xDC00;
+constexpr int PREFIX_EXT = 224, PREFIX_FN = 0;
+
+bool israw(char32_t c) { return c >= RAWBYTE && c <= RAWBYTE + 0xFF; }
+
+bool iscontrol(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+
+// What the field shows for a character of the text.
+char32_t shown(char32_t c) { return israw(c) || iscontrol(c) ? 0xFFFD : c; }
+
+int cwidth(char32_t c) { return colwidth(shown(c)); }
+
+// Letters, digits and '_' make words for Ctrl+W; anything else separates them.
+bool wordchar(char32_t c)
+{
+    if (israw(c))
+        return true;
+    switch (utf8proc_category(static_cast<utf8proc_int32_t>(c))) {
+    case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
+    case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO:
+    case UTF8PROC_CATEGORY_ND: case UTF8PROC_CATEGORY_NL: case UTF8PROC_CATEGORY_NO:
+    case UTF8PROC_CATEGORY_PC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Number of bytes of the UTF-8 sequence a lead byte starts, or 0.
+size_t seqlen(int b)
+{
+    if (b >= 0xC2 && b <= 0xDF)
+        return 2;
+    if (b >= 0xE0 && b <= 0xEF)
+        return 3;
+    if (b >= 0xF0 && b <= 0xF4)
+        return 4;
+    return 0;
+}
+
+bool continuation(int b) { return b >= 0x80 && b <= 0xBF; }
+
+struct field {
+    int x = 0, y = 0, w = 0;
+    unsigned char attr = 15;
+    std::vector<Cell> under; // what the field covered, column by column
+};
+
+struct lineeditor {
+    field f;
+    std::vector<char32_t> text;
+    size_t cur = 0;     // the cursor, as an index into text
+    size_t first = 0;   // the first character the field shows
+    std::string pend;   // bytes of a UTF-8 character not yet complete
+
+    // Columns the text before the cursor may take: the cursor's own cell
+    // stays inside the field.
+    int room() const { return std::max(f.w - 1, 0); }
+
+    void insert(char32_t c)
+    {
+        if (iscontrol(c))
+            return;
+        text.insert(text.begin() + static_cast<std::ptrdiff_t>(cur), c);
+        cur++;
+    }
+
+    void erase(size_t from, size_t to)
+    {
+        text.erase(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(to));
+        cur = from;
+    }
+
+    // An unfinished character broken off by another key: its bytes as typed.
+    void flushpend()
+    {
+        for (char b : pend)
+            insert(RAWBYTE + static_cast<unsigned char>(b));
+        pend.clear();
+    }
+
+    void byte(int b);
+    void eraseword();
+    void follow();
+    void draw() const;
+};
+
+// One byte of typed text (0x20 to 0xFF), after flushpend for anything
+// that cannot continue a pending character.
+void lineeditor::byte(int b)
+{
+    if (pend.empty() && seqlen(b) == 0) {
+        if (b < 0x80)
+            insert(static_cast<char32_t>(b));
+        else
+            insert(RAWBYTE + static_cast<char32_t>(b));
+        return;
+    }
+    pend += static_cast<char>(b);
+    if (pend.size() < seqlen(static_cast<unsigned char>(pend[0])))
+        return;
+    size_t i = 0;
+    char32_t c = u8next(pend, i);
+    if (i == pend.size()) {
+        insert(c); // C1 controls are dropped there
+        pend.clear();
+    } else {
+        flushpend(); // an overlong form or a surrogate: not UTF-8
+    }
+}
+
+// Ctrl+W: the separators before the cursor, then the word before them.
+void lineeditor::eraseword()
+{
+    size_t from = cur;
+    while (from > 0 && !wordchar(text[from - 1]))
+        from--;
+    while (from > 0 && wordchar(text[from - 1]))
+        from--;
+    erase(from, cur);
+}
+
+// Scrolls so that the cursor stands inside the field and the field is as
+// full as the text allows.
+void lineeditor::follow()
+{
+    if (cur < first)
+        first = cur;
+    int used = 0;
+    for (size_t i = cur; i > first; i--) {
+        used += cwidth(text[i - 1]);
+        if (used > room()) {
+            first = i;
+            break;
+        }
+    }
+    int tail = 0;
+    for (size_t i = first; i < text.size() && tail <= room(); i++)
+        tail += cwidth(text[i]);
+    while (first > 0 && tail + cwidth(text[first - 1]) <= room())
+        tail += cwidth(text[--first]);
+}
+
+void lineeditor::draw() const
+{
+    int col = 0, cursorcol = 0;
+    for (size_t i = first; i < text.size(); i++) {
+        if (i == cur)
+            cursorcol = col;
+        char32_t c = shown(text[i]);
+        int cw = colwidth(c);
+        if (cw == 0)
+            continue;
+        if (col + cw > f.w)
+            break;
+        gcell(scr, f.x + col, f.y) = Cell{c, f.attr, static_cast<unsigned char>(cw == 2 ? 1 : 0)};
+        if (cw == 2)
+            gcell(scr, f.x + col + 1, f.y) = Cell{U' ', f.attr, 2};
+        col += cw;
+    }
+    if (cur >= text.size())
+        cursorcol = col;
+    for (int k = col; k < f.w; k++) {
+        Cell c = f.under[static_cast<size_t>(k)];
+        if (k == col && c.part == 2) // its left half is covered by the text
+            c = Cell{U' ', c.attr, 0};
+        gcell(scr, f.x + k, f.y) = c;
+    }
+    gmove(scr, f.x + std::min(cursorcol, room()), f.y);
+}
+
+// The field at the cursor, clipped to the screen, and what it covers.
+field openfield(int width)
+{
+    field f;
+    f.x = scr.cx;
+    f.y = scr.cy;
+    f.attr = scr.attr;
+    f.w = std::clamp(width, 0, std::max(scr.w - f.x, 0));
+    for (int k = 0; k < f.w; k++)
+        f.under.push_back(gcell(scr, f.x + k, f.y));
+    return f;
+}
+
+void utf8out(const std::vector<char32_t>& text, std::string& out)
+{
+    for (char32_t c : text) {
+        if (israw(c))
+            out += static_cast<char>(c - RAWBYTE);
+        else
+            u8put(out, c);
+    }
+}
+
+// What a key did to the line.
+enum class keystep { more, enter, ended };
+
+// A cursor or function key: the second code is read here. A 224 followed by
+// a byte that continues UTF-8 was the first byte of a character after all.
+keystep extended(lineeditor& e, int prefix)
+{
+    int code = getch();
+    if (code == KEY_END)
+        return keystep::ended;
+    if (prefix == PREFIX_EXT && code >= 0xA0 && code <= 0xBF) { // a character from U+0800 to U+0FFF
+        e.byte(prefix);
+        e.byte(code);
+        return keystep::more;
+    }
+    if (prefix == PREFIX_FN)
+        return keystep::more;
+    if (code == LKEY_LEFT && e.cur > 0)
+        e.cur--;
+    else if (code == LKEY_RIGHT && e.cur < e.text.size())
+        e.cur++;
+    else if (code == LKEY_HOME)
+        e.cur = 0;
+    else if (code == LKEY_END)
+        e.cur = e.text.size();
+    else if (code == LKEY_DELETE && e.cur < e.text.size())
+        e.erase(e.cur, e.cur + 1);
+    return keystep::more;
+}
+
+keystep onekey(lineeditor& e, int k)
+{
+    if (k == KEY_END)
+        return keystep::ended;
+    if (k < 0)
+        return keystep::more;
+    if (!e.pend.empty() && !continuation(k))
+        e.flushpend();
+    switch (k) {
+    case LKEY_ENTER:
+    case LKEY_LINEFEED:
+        return keystep::enter;
+    case PREFIX_EXT:
+    case PREFIX_FN:
+        return extended(e, k);
+    case LKEY_ESC:
+        e.erase(0, e.text.size());
+        break;
+    case LKEY_BACKSPACE:
+        if (e.cur > 0)
+            e.erase(e.cur - 1, e.cur);
+        break;
+    case LKEY_CTRLU:
+        e.erase(0, e.cur);
+        break;
+    case LKEY_CTRLW:
+        e.eraseword();
+        break;
+    default:
+        if (k >= 0x20 && k != 0x7F && k <= 0xFF)
+            e.byte(k);
+    }
+    return keystep::more;
+}
+
+} // namespace
+
+lineresult lineedit(std::string& out, int width)
+{
+    out.clear();
+    lineeditor e;
+    e.f = openfield(width);
+    for (;;) {
+        e.follow();
+        e.draw();
+        keystep st = onekey(e, getch());
+        if (st == keystep::ended)
+            return lineresult::ended;
+        if (st == keystep::enter)
+            break;
+    }
+    utf8out(e.text, out);
+    return lineresult::entered;
+}
+
+bool getline(std::string& out, int width) { return lineedit(out, width) == lineresult::entered; }

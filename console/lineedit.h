@@ -1,0 +1,27 @@
+#pragma once
+// The editor's own line input: keys read one by one with getch and edited
+// inside a field of the screen, the same on every system. The text scrolls
+// within the field; nothing is drawn outside it.
+#include <string>
+
+// Control keys of line input, as getch gives them.
+constexpr int LKEY_BACKSPACE = 8, LKEY_CTRLU = 21, LKEY_CTRLW = 23, LKEY_ESC = 27;
+constexpr int LKEY_ENTER = 13, LKEY_LINEFEED = 10;
+// Second codes after the 224 prefix.
+constexpr int LKEY_HOME = 71, LKEY_LEFT = 75, LKEY_RIGHT = 77, LKEY_END = 79, LKEY_DELETE = 83;
+
+enum class lineresult {
+    entered, // Enter ended the line
+    ended,   // input ended (or the program was asked to stop) first
+};
+
+// Reads one line into `out` (emptied first). The field starts at the cursor,
+// is `width` columns wide (never past the screen's right edge) and shows the
+// text in the attribute in effect; beyond the text it shows what it covered
+// when the read began. Keys: printable characters insert at the cursor,
+// Backspace and Delete remove one whole character, Left, Right, Home and End
+// move, Esc clears the line, Ctrl+U erases up to the cursor, Ctrl+W the word
+// before it, Enter ends the line. Control characters (C0 and C1) and other
+// extended keys are dropped. Bytes that are not UTF-8 are kept as typed and
+// shown as U+FFFD. At the end of input `out` is empty.
+lineresult lineedit(std::string& out, int width);
