@@ -334,8 +334,11 @@ int termstart()
     }
     if (active)
         return 0;
-    if (!SetConsoleMode(hout, savedout | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING |
-                                  DISABLE_NEWLINE_AUTO_RETURN)) {
+    // No wrap at the end of a line: writing the bottom right cell must never
+    // scroll (the frame moves the cursor itself after the last column).
+    DWORD outmode = (savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
+                    ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
+    if (!SetConsoleMode(hout, outmode)) {
         std::fputs("pellavine: this console has no virtual terminal mode (Windows 10 1809 or later needed)\n",
                    stderr);
         return 1;
