@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Pellavine and starts the editor (./make.sh run) or runs every test
-# (./make.sh test), or builds the Debian package (./make.sh deb). Installs the
-# Debian packages it needs when they are missing.
+# (./make.sh test), or builds the Debian package (./make.sh deb); ./make.sh
+# windows cross-compiles the Windows build and packs
+# pellavine-windows-x86_64.zip, ./make.sh windows-test also runs it under wine.
+# Installs the Debian packages it needs when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -56,6 +58,23 @@ sanitize)
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
     ;;
+windows)
+    install_missing g++-mingw-w64-x86-64-posix googletest zip
+    build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+    cp build-win/pellavine-windows-x86_64.zip .
+    echo "pellavine-windows-x86_64.zip"
+    ;;
+windows-test)
+    install_missing g++-mingw-w64-x86-64-posix googletest wine64 wine
+    build build
+    build build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release
+    bash tests/win/run.sh
+    ;;
+widthtable)
+    install_missing
+    build build
+    ./build/pvgenwidth >console/widthtable.inc
+    ;;
 fuzz)
     install_missing clang libclang-rt-14-dev
     bash fuzz/run.sh "${2:-60}"
@@ -64,7 +83,7 @@ deb)
     deb
     ;;
 *)
-    echo "usage: $0 [run|test|sanitize|fuzz [seconds]|deb]" >&2
+    echo "usage: $0 [run|test|sanitize|fuzz [seconds]|deb|windows|windows-test|widthtable]" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,27 @@
+#pragma once
+// Turning the key records of the Windows console (ReadConsoleInputW) into the
+// key codes of _getch, the same codes the terminal decoder gives: the
+// character itself (UTF-8 a byte at a time), or a prefix (224 or 0) followed
+// by a scan code for the cursor and function keys. Pure: no console here.
+#include <cstdint>
+#include <deque>
+
+// One KEY_EVENT_RECORD, in plain types.
+struct sconkey {
+    bool down = true;
+    uint16_t repeat = 1;
+    uint16_t vk = 0;    // virtual key code
+    char16_t ch = 0;    // UTF-16 code unit, 0 for keys without a character
+    uint32_t state = 0; // control key state (unused by the decoding so far)
+};
+
+struct sconkeys {
+    char16_t high = 0;      // a high surrogate waiting for its low half
+    std::deque<int> codes;  // decoded codes not yet read
+};
+
+// Decodes one record, appending its key codes.
+void conkeyfeed(sconkeys& d, const sconkey& k);
+
+// The next decoded code, or -1 when none is waiting.
+int conkeynext(sconkeys& d);

@@ -1,0 +1,205 @@
+// Starting and stopping other programs on Windows: CreateProcessW with no
+// window and no standard handles, players inside a job object that ends them
+// when the editor ends, and ShellExecuteW for web addresses. No command
+// interpreter is involved.
+#include "platform/proc.h"
+
+#include "platform/win32/wide.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+struct child {
+    HANDLE process;
+    DWORD pid;
+    bool player;
+};
+
+std::vector<child> children; // started and not yet seen to end
+std::string playeroverride;
+HANDLE job = nullptr;
+
+// The job every player runs in: closing its last handle (the editor ending,
+// however it ends) ends the players.
+HANDLE playerjob()
+{
+    if (job)
+        return job;
+    job = CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION li{};
+    li.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &li, sizeof li);
+    return job;
+}
+
+std::wstring selfpath()
+{
+    std::wstring buf(260, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0)
+            return {};
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        buf.resize(buf.size() * 2);
+    }
+}
+
+bool isfile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    DWORD a = GetFileAttributesW(widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// One argument quoted so that CommandLineToArgvW and the C runtime read it
+// back unchanged.
+void quotearg(std::wstring& cmd, const std::wstring& a)
+{
+    if (!a.empty() && a.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        cmd += a;
+        return;
+    }
+    cmd += L'"';
+    for (size_t i = 0;; i++) {
+        size_t slashes = 0;
+        while (i < a.size() && a[i] == L'\\') {
+            i++;
+            slashes++;
+        }
+        if (i == a.size()) {
+            cmd.append(slashes * 2, L'\\');
+            break;
+        }
+        if (a[i] == L'"')
+            cmd.append(slashes * 2 + 1, L'\\');
+        else
+            cmd.append(slashes, L'\\');
+        cmd += a[i];
+    }
+    cmd += L'"';
+}
+
+int spawn(const std::vector<std::string>& argv, bool player)
+{
+    reapchildren();
+    if (argv.empty() || argv[0].empty())
+        return -1;
+    std::wstring app = widen(argv[0]), cmd;
+    for (size_t i = 0; i < argv.size(); i++) {
+        if (i)
+            cmd += L' ';
+        quotearg(cmd, widen(argv[i]));
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES; // and all three left null
+    PROCESS_INFORMATION pi{};
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | (player ? CREATE_SUSPENDED : 0);
+    if (!CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
+        return -1;
+    if (player) {
+        HANDLE j = playerjob();
+        if (!j || !AssignProcessToJobObject(j, pi.hProcess)) {
+            // A player outside the job could outlive the editor: none at all.
+            TerminateProcess(pi.hProcess, 1);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            return -1;
+        }
+        ResumeThread(pi.hThread);
+    }
+    CloseHandle(pi.hThread);
+    children.push_back({pi.hProcess, pi.dwProcessId, player});
+    return static_cast<int>(pi.dwProcessId);
+}
+
+} // namespace
+
+std::string exedir()
+{
+    std::wstring self = selfpath();
+    size_t slash = self.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return {};
+    return narrow(self.substr(0, slash + 1));
+}
+
+std::string playerpath()
+{
+    if (!playeroverride.empty())
+        return playeroverride;
+    std::string dir = exedir();
+    return dir.empty() ? dir : dir + "pellavine-beep.exe";
+}
+
+void setplayerpath(const std::string& path) { playeroverride = path; }
+
+int spawndetached(const std::vector<std::string>& argv) { return spawn(argv, false); }
+
+void reapchildren()
+{
+    for (size_t i = 0; i < children.size();) {
+        if (WaitForSingleObject(children[i].process, 0) == WAIT_OBJECT_0) {
+            CloseHandle(children[i].process);
+            children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        i++;
+    }
+}
+
+int liveplayers()
+{
+    reapchildren();
+    int n = 0;
+    for (const child& c : children)
+        n += c.player;
+    return n;
+}
+
+void startplayer()
+{
+    std::string path = playerpath();
+    if (!isfile(path)) {
+        reapchildren();
+        return;
+    }
+    // The player watches this process and stops once it is gone.
+    SetEnvironmentVariableW(L"PELLAVINE_PID", std::to_wstring(GetCurrentProcessId()).c_str());
+    spawn({path}, true);
+}
+
+void stopplayers()
+{
+    if (job)
+        TerminateJobObject(job, 1);
+    for (const child& c : children)
+        if (c.player)
+            WaitForSingleObject(c.process, 1000);
+    reapchildren();
+}
+
+void openurl(const std::string& url)
+{
+    reapchildren();
+    if (url.empty())
+        return;
+    ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void procreset()
+{
+    for (const child& c : children)
+        CloseHandle(c.process);
+    children.clear();
+    playeroverride.clear();
+}

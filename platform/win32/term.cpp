@@ -1,0 +1,356 @@
+// The Windows console: frames written as virtual-terminal sequences in the
+// UTF-8 code page, keys read as console input records, the window size (not
+// the buffer size) watched, and the console's modes and code pages given back
+// on every way out.
+#include "platform/term.h"
+
+#include "console/console.h"
+#include "console/width.h"
+#include "platform/conkeys.h"
+#include "platform/keys.h"
+#include "platform/render.h"
+
+#include <windows.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+#ifndef DISABLE_NEWLINE_AUTO_RETURN
+#define DISABLE_NEWLINE_AUTO_RETURN 0x0008
+#endif
+
+namespace {
+
+constexpr int HANGUP = 1; // the console was closed, or the user logs off or shuts down
+
+constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
+constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
+const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
+
+HANDLE hin = INVALID_HANDLE_VALUE, hout = INVALID_HANDLE_VALUE;
+DWORD savedin = 0, savedout = 0;
+UINT savedcp = 0, savedoutcp = 0;
+bool inconsole = false; // standard input is the console (not a file or pipe)
+bool atexitdone = false;
+
+volatile LONG active = 0;
+volatile LONG stopsig = 0;
+HANDLE stopevent = nullptr; // set once a stop is asked for: every wait ends
+HANDLE doneevent = nullptr; // set once the console is given back
+bool resized = false;
+
+Screen screen;
+const Grid* lastgrid = nullptr;
+bool small = false;
+bool ended = false;
+
+sconkeys cons;  // records decoded, codes not yet read
+keydec bytes;   // for input that is not the console
+
+void writeall(const char* p, size_t n)
+{
+    while (n > 0) {
+        DWORD w = 0;
+        if (!WriteFile(hout, p, static_cast<DWORD>(n), &w, nullptr) || w == 0) {
+            rinvalidate(screen);
+            return;
+        }
+        p += w;
+        n -= w;
+    }
+}
+
+void writeall(const std::string& s) { writeall(s.data(), s.size()); }
+
+void restoreconsole()
+{
+    if (InterlockedExchange(&active, 0) == 0)
+        return;
+    writeall(restorebytes, sizeof restorebytes - 1);
+    SetConsoleMode(hout, savedout);
+    if (inconsole)
+        SetConsoleMode(hin, savedin);
+    if (savedoutcp)
+        SetConsoleOutputCP(savedoutcp);
+    if (savedcp)
+        SetConsoleCP(savedcp);
+}
+
+void askstop(LONG sig)
+{
+    InterlockedCompareExchange(&stopsig, sig, 0);
+    if (stopevent)
+        SetEvent(stopevent);
+}
+
+// Runs on a thread of its own. A close, logoff or shutdown ends the process
+// when this returns, so it waits for the main path to save and give the
+// console back (Windows allows about five seconds).
+BOOL WINAPI onctrl(DWORD type)
+{
+    switch (type) {
+    case CTRL_C_EVENT: // only when another program sends it: the key itself is code 3
+        return TRUE;
+    case CTRL_BREAK_EVENT:
+        askstop(SIGINT);
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        askstop(HANGUP);
+        if (doneevent)
+            WaitForSingleObject(doneevent, 4500);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+LONG WINAPI oncrash(EXCEPTION_POINTERS*)
+{
+    restoreconsole();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+int64_t monoms() { return static_cast<int64_t>(GetTickCount64()); }
+
+void shownotice()
+{
+    std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
+    s += smallnotice;
+    writeall(s);
+    rinvalidate(screen);
+}
+
+void checksize()
+{
+    resized = false;
+    CONSOLE_SCREEN_BUFFER_INFO bi;
+    bool fits = true;
+    if (GetConsoleScreenBufferInfo(hout, &bi)) {
+        int cols = bi.srWindow.Right - bi.srWindow.Left + 1, rows = bi.srWindow.Bottom - bi.srWindow.Top + 1;
+        fits = cols >= SCRW && rows >= SCRH;
+    }
+    rinvalidate(screen);
+    small = !fits;
+    if (small)
+        shownotice();
+}
+
+void termshow(const Grid& g)
+{
+    lastgrid = &g;
+    if (resized)
+        checksize();
+    if (small || !active)
+        return;
+    std::string out;
+    rframe(screen, g, out);
+    if (!out.empty())
+        writeall(out);
+}
+
+// Reads what the console has (waiting up to waitms, forever when negative)
+// into the decoder. False when the wait ended without a key: a stop, a
+// resize, the time up or the end of input.
+bool fillkeys(int waitms)
+{
+    HANDLE hs[2] = {hin, stopevent};
+    DWORD r = WaitForMultipleObjects(2, hs, FALSE, waitms < 0 ? INFINITE : static_cast<DWORD>(waitms));
+    if (r != WAIT_OBJECT_0)
+        return false;
+    INPUT_RECORD recs[64];
+    DWORD got = 0;
+    if (!ReadConsoleInputW(hin, recs, 64, &got)) {
+        ended = true;
+        return false;
+    }
+    for (DWORD i = 0; i < got; i++) {
+        if (recs[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
+            resized = true;
+        } else if (recs[i].EventType == KEY_EVENT) {
+            const KEY_EVENT_RECORD& k = recs[i].Event.KeyEvent;
+            conkeyfeed(cons, sconkey{k.bKeyDown != 0, k.wRepeatCount, k.wVirtualKeyCode,
+                                     static_cast<char16_t>(k.uChar.UnicodeChar), k.dwControlKeyState});
+        }
+    }
+    return !cons.codes.empty();
+}
+
+// Input that is not the console (a file or a pipe): bytes through the
+// terminal's decoder.
+int filebyte(void*, int waitms)
+{
+    if (ended || stopsig)
+        return KB_END;
+    DWORD avail = 0;
+    if (waitms >= 0 && PeekNamedPipe(hin, nullptr, 0, nullptr, &avail, nullptr) && avail == 0) {
+        WaitForSingleObject(stopevent, static_cast<DWORD>(waitms));
+        return KB_NONE;
+    }
+    unsigned char b;
+    DWORD n = 0;
+    if (!ReadFile(hin, &b, 1, &n, nullptr) || n == 0) {
+        ended = true;
+        return KB_END;
+    }
+    return b;
+}
+
+int64_t fileclock(void*) { return monoms(); }
+
+// One key code, KEY_END, or KEY_NONE when the wait was cut short.
+int rawkey()
+{
+    if (!inconsole)
+        return keyread(bytes);
+    for (;;) {
+        int c = conkeynext(cons);
+        if (c >= 0)
+            return c;
+        if (ended || stopsig)
+            return KEY_END;
+        if (!fillkeys(-1) && (resized || stopsig || ended))
+            return stopsig || ended ? KEY_END : KEY_NONE;
+    }
+}
+
+// Shows the notice while the window is too small, throwing away what is
+// typed, and repaints when it is large enough again. False at a stop.
+bool waitlarge()
+{
+    for (;;) {
+        if (stopsig || ended)
+            return false;
+        if (resized) {
+            checksize();
+            if (!small && lastgrid)
+                termshow(*lastgrid);
+        }
+        if (!small)
+            return true;
+        if (rawkey() == KEY_END)
+            return false;
+        cons.codes.clear();
+        bytes.next = -1;
+    }
+}
+
+int termkey()
+{
+    for (;;) {
+        if (!waitlarge())
+            return KEY_END;
+        int k = rawkey();
+        if (k == KEY_NONE)
+            continue;
+        if (k >= 0 && small) {
+            cons.codes.clear();
+            bytes.next = -1;
+            continue;
+        }
+        return k;
+    }
+}
+
+void termsleep(int ms)
+{
+    int64_t until = monoms() + ms;
+    for (;;) {
+        if (stopsig)
+            return;
+        int64_t left = until - monoms();
+        if (left <= 0)
+            return;
+        WaitForSingleObject(stopevent, static_cast<DWORD>(left));
+    }
+}
+
+stimems termnow()
+{
+    FILETIME ft;
+    GetSystemTimePreciseAsFileTime(&ft);
+    uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    uint64_t ms = t / 10000 - 11644473600000ULL;
+    return stimems{static_cast<int64_t>(ms / 1000), static_cast<short>(ms % 1000)};
+}
+
+} // namespace
+
+int termsignal() { return static_cast<int>(stopsig); }
+
+void termstop()
+{
+    restoreconsole();
+    SetConsoleCtrlHandler(onctrl, FALSE);
+    if (doneevent)
+        SetEvent(doneevent);
+}
+
+int termstart()
+{
+    hout = GetStdHandle(STD_OUTPUT_HANDLE);
+    hin = GetStdHandle(STD_INPUT_HANDLE);
+    if (!GetConsoleMode(hout, &savedout)) {
+        std::fputs("pellavine: standard output is not a console\n", stderr);
+        return 1;
+    }
+    if (active)
+        return 0;
+    // No wrap at the end of a line: writing the bottom right cell must never
+    // scroll (the frame moves the cursor itself after the last column).
+    DWORD outmode = (savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
+                    ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
+    if (!SetConsoleMode(hout, outmode)) {
+        std::fputs("pellavine: this console has no virtual terminal mode (Windows 10 1809 or later needed)\n",
+                   stderr);
+        return 1;
+    }
+    stopsig = 0;
+    resized = false;
+    ended = false;
+    small = false;
+    lastgrid = nullptr;
+    cons = sconkeys{};
+    bytes = keydec{};
+    bytes.get = filebyte;
+    bytes.clock = fileclock;
+    screen = Screen{};
+    if (!stopevent)
+        stopevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!doneevent)
+        doneevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(stopevent);
+    ResetEvent(doneevent);
+
+    savedoutcp = GetConsoleOutputCP();
+    savedcp = GetConsoleCP();
+    SetConsoleOutputCP(CP_UTF8);
+    SetConsoleCP(CP_UTF8);
+    inconsole = GetConsoleMode(hin, &savedin) != 0;
+    if (inconsole) {
+        // Key by key, no echo, Ctrl+C a key (processed input off), and the
+        // window's size changes reported; QuickEdit stays as the user set it.
+        DWORD m = ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS | (savedin & ENABLE_QUICK_EDIT_MODE);
+        SetConsoleMode(hin, m);
+    }
+    active = 1;
+    SetConsoleCtrlHandler(onctrl, TRUE);
+    SetUnhandledExceptionFilter(oncrash);
+    if (!atexitdone) {
+        std::atexit(termstop);
+        atexitdone = true;
+    }
+    writeall(startbytes, sizeof startbytes - 1);
+    checksize();
+
+    io.show = termshow;
+    io.key = termkey;
+    io.sleep = termsleep;
+    io.now = termnow;
+    io.stop = [] { return stopsig != 0; };
+    return 0;
+}

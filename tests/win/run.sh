@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The Windows build checked against the Linux build, under wine: the unit
+# tests, the width rules, the player's WAV and MIDI files, and the editor's
+# smoke run (the saved score byte for byte). Needs build/ (Linux) and
+# build-win/ (./make.sh windows) built.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+export WINEPREFIX=$root/build-win/wineprefix WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Starting wine for the first time (about half a minute)"
+    wine wineboot -i >/dev/null 2>&1
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+check() { # name command...
+    if "${@:2}"; then passed=$((passed + 1)); echo "ok   $1"; else failed=$((failed + 1)); echo "FAIL $1"; fi
+}
+
+check "unit tests under wine" ctest --test-dir build-win --output-on-failure
+
+# Widths: every character of the interface sources, the help text and a
+# sample of CJK, ambiguous and combining characters.
+cp share/pellavine/说明.txt "$work/help.txt" # an ASCII name: wine gives programs their arguments in its ANSI code page
+chars=("$work/help.txt" "$root"/tests/win/widthsample.txt $(ls "$root"/{editor,dialogs,menu,files,tone,console,platform}/*.cpp))
+./build/pvwidths "${chars[@]}" >"$work/w-linux"
+(cd "$work" && wine "$root/build-win/pvwidths.exe" "${chars[@]/#/Z:}") | tr -d '\r' >"$work/w-win"
+check "widths the same on both builds ($(wc -l <"$work/w-linux") characters)" cmp "$work/w-linux" "$work/w-win"
+
+# The player: a tone request, a score stretch and whole-score exports.
+mkdir -p "$work/lin" "$work/win"
+./build/tests/e2e/pvsmoke "$work/lin" "$root/build/pellavine" >/dev/null
+check "editor smoke run under wine" ./build/tests/e2e/pvsmoke --blind "$work/win" wine "$root/build-win/pellavine.exe"
+check "saved score byte-identical" cmp "$work/lin/smoke.pvx" "$work/win/smoke.pvx"
+for d in lin win; do
+    cp "$work/lin/smoke.pvx" "$work/$d/score.pvx"
+done
+play() { # dir args...
+    local d=$1
+    shift
+    if [ "$d" = lin ]; then (cd "$work/$d" && "$root/build/pellavine-beep" "$@")
+    else (cd "$work/$d" && wine "$root/build-win/pellavine-beep.exe" "$@"); fi
+}
+for d in lin win; do
+    printf '1 1700000000 5 440 10' >"$work/$d/beepset.tmp"
+    play $d --wav tone.wav
+    printf '0 1700000000 5\r\nscore.pvx\r\n0 12 1.500000' >"$work/$d/beepset.tmp"
+    play $d --wav stretch.wav
+    play $d --export score.pvx score.wav
+    play $d --export score.pvx score.mid
+done
+for f in tone.wav stretch.wav score.wav score.mid; do
+    check "player $f byte-identical" cmp "$work/lin/$f" "$work/win/$f"
+done
+check "player --help says it plays the sine tone" bash -c "wine '$root/build-win/pellavine-beep.exe' --help | grep -q 'plays the sine tone'"
+echo "windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,86 @@
+// Starting players on Windows: inside the editor's job object, with the
+// arguments passed whole, and ended by stopplayers.
+#include "platform/proc.h"
+#include "platform/win32/wide.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// This test program doubles as the child: PV_CHILD=sleep waits, PV_CHILD=args
+// writes its arguments, one a line, to the file PV_OUT.
+const bool child = [] {
+    const char* what = std::getenv("PV_CHILD");
+    if (!what)
+        return false;
+    if (std::string(what) == "args") {
+        int n = 0;
+        wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &n);
+        std::ofstream f(std::getenv("PV_OUT"), std::ios::binary);
+        for (int i = 1; i < n; i++)
+            f << narrow(argv[i]) << "\n";
+        f << "job " << [] { BOOL in = FALSE; IsProcessInJob(GetCurrentProcess(), nullptr, &in); return in; }() << "\n";
+    } else {
+        Sleep(30000);
+    }
+    ExitProcess(0);
+}();
+
+std::string self()
+{
+    wchar_t buf[MAX_PATH];
+    GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    return narrow(buf);
+}
+
+TEST(WinProc, PlayersRunInTheJobAndStop)
+{
+    procreset();
+    setplayerpath(self());
+    SetEnvironmentVariableW(L"PV_CHILD", L"sleep");
+    startplayer();
+    startplayer();
+    SetEnvironmentVariableW(L"PV_CHILD", nullptr);
+    EXPECT_EQ(liveplayers(), 2);
+    stopplayers();
+    EXPECT_EQ(liveplayers(), 0);
+    setplayerpath("C:\\没有\\pellavine-beep.exe");
+    startplayer();
+    EXPECT_EQ(liveplayers(), 0);
+    procreset();
+}
+
+TEST(WinProc, ArgumentsArriveWhole)
+{
+    procreset();
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    std::string out = narrow(tmp) + "pvargs" + std::to_string(GetCurrentProcessId()) + ".txt";
+    SetEnvironmentVariableW(L"PV_CHILD", L"args");
+    SetEnvironmentVariableW(L"PV_OUT", widen(out).c_str());
+    int pid = spawndetached({self(), "plain", "with space", "quote\"inside", "trailing\\", "乐谱 文件.pvx", ""});
+    SetEnvironmentVariableW(L"PV_CHILD", nullptr);
+    ASSERT_GT(pid, 0);
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (h) {
+        WaitForSingleObject(h, 20000);
+        CloseHandle(h);
+    }
+    std::ifstream f(widen(out).c_str(), std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    EXPECT_EQ(ss.str(), "plain\nwith space\nquote\"inside\ntrailing\\\n乐谱 文件.pvx\n\njob 0\n");
+    f.close();
+    DeleteFileW(widen(out).c_str());
+    procreset();
+}
+
+} // namespace
