@@ -59,9 +59,12 @@ int openscore(const std::string& path)
     return filever == curfilever ? 0 : filever;
 }
 
-int savescore(const std::string& path)
+int savescore(const std::string& path, fileerr* why)
 {
-    if (writewhole(path, scorebytes()) != 0)
+    fileres r = writewhole(path, scorebytes());
+    if (why)
+        *why = r.why;
+    if (!r)
         return -1;
     filesaved = true;
     return 0;
@@ -103,11 +106,5 @@ int ffile(int mode)
 
 std::string savrecovery()
 {
-    const std::string bytes = scorebytes();
-    if (!filepath.empty()) {
-        std::string p = writenew(filepath + ".save", bytes);
-        if (!p.empty())
-            return p;
-    }
-    return writenew("pellavine." + std::to_string(::getpid()) + ".save", bytes);
+    return writerecovery(scorebytes(), filepath, ::getpid());
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The file globals and the file commands New, Open, Save and Save as.
+#include "platform/fileio.h"
+
 #include <string>
 
 extern bool filesaved;       // the score in memory equals what was last loaded, saved or created
@@ -27,7 +29,8 @@ int ffile(int mode);
 // Open and Save without their dialogs: what ffile runs once it has a path.
 // openscore sets `filepath` to `path` on success only; savescore leaves it.
 int openscore(const std::string& path);
-int savescore(const std::string& path);
+// savescore puts the reason of a failure into `why` when given.
+int savescore(const std::string& path, fileerr* why = nullptr);
 
 // The score in memory with its cursor and view, as score file bytes.
 std::string scorebytes();
@@ -35,6 +38,7 @@ std::string scorebytes();
 // Writes the score in memory to a recovery file that never replaces another:
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no
 // path or its folder takes no new file, "pellavine.PID.save" in the working
-// folder (numbered the same way). Returns the name written, empty when none
+// folder (numbered the same way), then in $HOME, then in $TMPDIR or /tmp.
+// Returns the name written, empty when none
 // could be.
 std::string savrecovery();

@@ -9,7 +9,7 @@
 void beep(int mode, splay playtmp, int heig, int pitch, bool rise, int time)
 {
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), filepath);
-    if (writewhole("beepset.tmp", text, false) != 0)
+    if (!writeplain("beepset.tmp", text))
         return;
     startplayer();
 }
