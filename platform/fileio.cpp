@@ -255,6 +255,8 @@ bool takeowner(int fd, const struct stat& st, fileres& r)
 
 void fileiostop() { stops.fetch_add(1); }
 
+fileres writefd(int fd, const std::string& bytes) { return writeall(fd, bytes.data(), bytes.size(), stopwatch{}); }
+
 fileres writewhole(const std::string& path, const std::string& bytes, bool durable)
 {
     const stopwatch sw;

@@ -65,6 +65,10 @@ std::string writenew(const std::string& path, const std::string& bytes, fileres*
 // written, or empty when no place took it.
 std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid);
 
+// Writes all of `bytes` to an open descriptor through short writes and
+// interruptions; an interruption after a stop was noted ends it.
+fileres writefd(int fd, const std::string& bytes);
+
 // Notes that the program was asked to stop. Safe to call from a signal
 // handler. A write or read that is waiting gives up (fileerr::stopped) when
 // it is interrupted by a stop noted after it began.
