@@ -39,6 +39,5 @@ std::string scorebytes();
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no
 // path or its folder takes no new file, "pellavine.PID.save" in the working
 // folder (numbered the same way), then in $HOME, then in $TMPDIR or /tmp.
-// Returns the name written, empty when none
-// could be.
+// Returns the name written, empty when none could be.
 std::string savrecovery();
