@@ -60,9 +60,12 @@ sopened openscore(sdoc& doc, const std::string& path)
     return out;
 }
 
-fileres savescore(sdoc& doc, const sview& view, const std::string& path)
+fileres savescore(sdoc& doc, const sview& view, const std::string& path, fileerr* why)
 {
-    if (writewhole(path, scorebytes(doc, view)) != 0)
+    iores r = writewhole(path, scorebytes(doc, view));
+    if (why)
+        *why = r.why;
+    if (!r)
         return fileres::failed;
     doc.filesaved = true;
     return fileres::done;
@@ -70,11 +73,5 @@ fileres savescore(sdoc& doc, const sview& view, const std::string& path)
 
 std::string savrecovery(const sdoc& doc, const sview& view)
 {
-    const std::string bytes = scorebytes(doc, view);
-    if (!doc.filepath.empty()) {
-        std::string p = writenew(doc.filepath + ".save", bytes);
-        if (!p.empty())
-            return p;
-    }
-    return writenew("pellavine." + std::to_string(::getpid()) + ".save", bytes);
+    return writerecovery(scorebytes(doc, view), doc.filepath, ::getpid());
 }

@@ -2,6 +2,7 @@
 // The score file commands on a document: open, save, start afresh, and the
 // recovery file. They read the cursor and view to store them, and hand back
 // what a file holds of them; they never change a view themselves.
+#include "platform/fileio.h"
 #include "score/doc.h"
 #include "score/pvx.h"
 #include "score/view.h"
@@ -34,7 +35,7 @@ sview viewof(const pvxhead& head);
 // Writes the document with the cursor and view of `view` to `path`, so that
 // the old file survives any failure; marks the document saved on success.
 // `filepath` is left as it is.
-fileres savescore(sdoc& doc, const sview& view, const std::string& path);
+fileres savescore(sdoc& doc, const sview& view, const std::string& path, fileerr* why = nullptr);
 
 // The document with the cursor and view, as score file bytes.
 std::string scorebytes(const sdoc& doc, const sview& view);
@@ -42,6 +43,6 @@ std::string scorebytes(const sdoc& doc, const sview& view);
 // Writes the document to a recovery file that never replaces another:
 // `filepath` + ".save" (then ".save.1", ".save.2", ...), or, when there is no
 // path or its folder takes no new file, "pellavine.PID.save" in the working
-// folder (numbered the same way). Returns the name written, empty when none
-// could be.
+// folder (numbered the same way), then in $HOME, then in $TMPDIR or /tmp.
+// Returns the name written, empty when none could be.
 std::string savrecovery(const sdoc& doc, const sview& view);

@@ -4,53 +4,99 @@
 #include "platform/fileio.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-int openr(const char* p, int flags, mode_t mode = 0)
+// Stop requests noted so far; bumped from signal handlers.
+std::atomic<unsigned> stops{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free);
+
+// Remembers the stop count when an operation begins: a stop noted later ends
+// the operation's waits.
+struct stopwatch {
+    unsigned at = stops.load();
+    bool stopped() const { return stops.load() != at; }
+};
+
+iores fail(fileerr why, int sys = 0) { return iores{why, sys}; }
+
+// The reason behind a system error number. EINTR only comes back from the
+// loops below when a stop ended the wait.
+iores sysfail(int e)
+{
+    switch (e) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return fail(fileerr::diskfull, e);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return fail(fileerr::noperm, e);
+    case ENOENT:
+    case ENOTDIR:
+        return fail(fileerr::missing, e);
+    case EISDIR:
+        return fail(fileerr::notregular, e);
+    case EINTR:
+        return fail(fileerr::stopped, e);
+    default:
+        return fail(fileerr::other, e);
+    }
+}
+
+int openr(const char* p, int flags, const stopwatch& sw, mode_t mode = 0)
 {
     int fd;
     do
         fd = ::open(p, flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
+    while (fd < 0 && errno == EINTR && !sw.stopped());
     return fd;
 }
 
 // Writes all of [p, p + n) at offset `off` (or at the file position when
-// `off` is negative), through short writes and interruptions.
-bool writeall(int fd, const char* p, size_t n, off_t off = -1)
+// `off` is negative), through short writes and interruptions, until a stop.
+iores writeall(int fd, const char* p, size_t n, const stopwatch& sw, off_t off = -1)
 {
     while (n > 0) {
+        if (sw.stopped())
+            return fail(fileerr::stopped, EINTR);
         ssize_t w = off < 0 ? ::write(fd, p, n) : ::pwrite(fd, p, n, off);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return sysfail(errno);
         }
-        if (w == 0) {
-            errno = EIO;
-            return false;
-        }
+        if (w == 0)
+            return sysfail(EIO);
         p += w;
         n -= static_cast<size_t>(w);
         if (off >= 0)
             off += w;
     }
-    return true;
+    return {};
 }
 
-bool closeok(int fd)
+// Closes fd; a failed close is reported. After a failed close the descriptor
+// is gone either way (Linux); an interrupted close must not be retried.
+iores closeres(int fd)
 {
-    // After a failed close the descriptor is gone either way (Linux); an
-    // interrupted close must not be retried.
-    return ::close(fd) == 0 || errno == EINTR;
+    if (::close(fd) == 0 || errno == EINTR)
+        return {};
+    return sysfail(errno);
 }
+
+iores syncres(int fd) { return ::fsync(fd) == 0 ? iores{} : sysfail(errno); }
 
 std::string dirof(const std::string& p)
 {
@@ -91,7 +137,7 @@ std::string follow(const std::string& path)
 
 bool syncdir(const std::string& dir)
 {
-    int fd = openr(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    int fd = openr(dir.c_str(), O_RDONLY | O_DIRECTORY, stopwatch{});
     if (fd < 0)
         return true; // a folder we may not read cannot be flushed by us
     bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
@@ -99,196 +145,294 @@ bool syncdir(const std::string& dir)
     return ok;
 }
 
-// Writes the image over the existing file itself, keeping its inode (hard
-// links, devices, folders that forbid new files). A regular file keeps its old
-// content when the new one cannot be written: the room for a longer image is
-// reserved first, and after a failed write the old bytes are put back.
-int writeinplace(const std::string& dest, const std::string& bytes)
+// Reads the whole of a regular file into `old` with pread.
+bool readback(int fd, std::string& old, off_t size, const stopwatch& sw)
 {
-    int fd = openr(dest.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    old.resize(static_cast<size_t>(size));
+    size_t got = 0;
+    while (got < old.size()) {
+        ssize_t r = ::pread(fd, old.data() + got, old.size() - got, static_cast<off_t>(got));
+        if (r < 0 && errno == EINTR && !sw.stopped())
+            continue;
+        if (r <= 0)
+            break;
+        got += static_cast<size_t>(r);
+    }
+    return got == old.size();
+}
+
+// Writes the image over the existing regular file itself, keeping its inode
+// (hard links, folders that forbid new files). The old content stays when the
+// new one cannot be written: the room for a longer image is reserved first,
+// and after a failed write the old bytes are put back.
+iores writeinplace(const std::string& dest, const std::string& bytes, const stopwatch& sw)
+{
+    // Non-blocking, so that a pipe put in the file's place cannot hang the open.
+    int fd = openr(dest.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK, sw);
     bool readable = fd >= 0;
     if (fd < 0)
-        fd = openr(dest.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+        fd = openr(dest.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK, sw);
     if (fd < 0)
-        return -1;
+        return sysfail(errno);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
+        int e = errno;
         ::close(fd);
-        return -1;
+        return sysfail(e);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(fileerr::notregular);
     }
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0)
         ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-    if (!S_ISREG(st.st_mode)) { // a device or a pipe: just write the bytes
-        bool ok = writeall(fd, bytes.data(), bytes.size());
-        return closeok(fd) && ok ? 0 : -1;
-    }
 
     const off_t oldsize = st.st_size;
     const off_t newsize = static_cast<off_t>(bytes.size());
     std::string old;
-    if (readable) {
-        old.resize(static_cast<size_t>(oldsize));
-        size_t got = 0;
-        while (got < old.size()) {
-            ssize_t r = ::pread(fd, old.data() + got, old.size() - got, static_cast<off_t>(got));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r <= 0)
-                break;
-            got += static_cast<size_t>(r);
-        }
-        readable = got == old.size();
-    }
+    readable = readable && readback(fd, old, oldsize, sw);
     if (newsize > oldsize) {
         int e = ::posix_fallocate(fd, oldsize, newsize - oldsize);
         if (e != 0 && e != EOPNOTSUPP && e != EINVAL) {
             (void)!::ftruncate(fd, oldsize);
             ::close(fd);
-            return -1;
+            return sysfail(e);
         }
     }
-    bool ok = writeall(fd, bytes.data(), bytes.size(), 0);
-    if (ok && newsize < oldsize)
-        ok = ::ftruncate(fd, newsize) == 0;
-    if (ok)
-        ok = ::fsync(fd) == 0;
-    if (!ok) {
+    iores r = writeall(fd, bytes.data(), bytes.size(), sw, 0);
+    if (r && newsize < oldsize && ::ftruncate(fd, newsize) != 0)
+        r = sysfail(errno);
+    if (r)
+        r = syncres(fd);
+    if (!r) {
         if (readable) {
-            writeall(fd, old.data(), old.size(), 0);
+            writeall(fd, old.data(), old.size(), stopwatch{}, 0);
             (void)!::ftruncate(fd, oldsize);
             ::fsync(fd);
         }
         ::close(fd);
-        return -1;
+        return r;
     }
-    return closeok(fd) ? 0 : -1;
+    return closeres(fd);
 }
 
-} // namespace
-
-int writewhole(const std::string& path, const std::string& bytes, bool durable)
+// A new file beside `dest` for its next image, created exclusively; -1 and
+// errno when none can be.
+int opentemp(const std::string& dest, bool exists, std::string& tmp, const stopwatch& sw)
 {
-    if (path.empty())
-        return -1;
-    const std::string dest = follow(path);
-    struct stat st;
-    bool exists = ::lstat(dest.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT)
-        return -1;
-    if (exists && S_ISDIR(st.st_mode))
-        return -1;
-    // Replacing the file would cut it off from its other names or turn a
-    // device into a plain file: write into it instead.
-    if (exists && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
-        return writeinplace(dest, bytes);
-
     const std::string dir = dirof(dest);
     std::string base = baseof(dest);
     if (base.size() > 180)
         base.resize(180);
-    std::string tmp;
     int fd = -1;
     for (int i = 0; i < 1000 && fd < 0; i++) {
         tmp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(i) + ".tmp";
-        fd = openr(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY, exists ? 0600 : 0666);
+        fd = openr(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY, sw, exists ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
-        // The folder takes no new files, but the file itself may be writable.
-        if (exists && (errno == EACCES || errno == EPERM))
-            return writeinplace(dest, bytes);
-        return -1;
+    return fd;
+}
+
+// Gives the new file the old one's owner and permission bits. False when the
+// owner cannot be kept (replacing would hand the file to us).
+bool takeowner(int fd, const struct stat& st, iores& r)
+{
+    struct stat tst;
+    if (::fstat(fd, &tst) != 0) {
+        r = sysfail(errno);
+        return true;
     }
-    auto fail = [&]() {
+    if ((tst.st_uid != st.st_uid || tst.st_gid != st.st_gid) && ::fchown(fd, st.st_uid, st.st_gid) != 0)
+        return false;
+    if (::fchmod(fd, st.st_mode & 07777) != 0)
+        r = sysfail(errno);
+    return true;
+}
+
+} // namespace
+
+void fileiostop() { stops.fetch_add(1); }
+
+iores writefd(int fd, const std::string& bytes) { return writeall(fd, bytes.data(), bytes.size(), stopwatch{}); }
+
+iores writewhole(const std::string& path, const std::string& bytes, bool durable)
+{
+    const stopwatch sw;
+    if (path.empty())
+        return fail(fileerr::missing, ENOENT);
+    const std::string dest = follow(path);
+    struct stat st;
+    bool exists = ::lstat(dest.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        return sysfail(errno);
+    if (exists && !S_ISREG(st.st_mode))
+        return fail(fileerr::notregular); // a folder, device or pipe
+    // Replacing by rename needs only the folder's permission: the file's own
+    // write protection (mode bits, ACLs, a read-only mount) is asked first.
+    if (exists && ::access(dest.c_str(), W_OK) != 0)
+        return errno == ENOENT ? sysfail(errno) : fail(fileerr::noperm, errno);
+    // Replacing the file would cut it off from its other names: write into it.
+    if (exists && st.st_nlink > 1)
+        return writeinplace(dest, bytes, sw);
+
+    std::string tmp;
+    int fd = opentemp(dest, exists, tmp, sw);
+    if (fd < 0) {
+        // The folder takes no new files, but the file itself is writable.
+        if (exists && (errno == EACCES || errno == EPERM))
+            return writeinplace(dest, bytes, sw);
+        return sysfail(errno);
+    }
+    auto drop = [&](iores r) {
         if (fd >= 0)
             ::close(fd);
         ::unlink(tmp.c_str());
-        return -1;
+        return r;
     };
     if (exists) {
-        // The new file takes the old one's owner and permission bits; when it
-        // cannot take the owner, replacing would hand the file to us, so the
-        // old file is written in place instead.
-        struct stat tst;
-        if (::fstat(fd, &tst) != 0)
-            return fail();
-        if (tst.st_uid != st.st_uid || tst.st_gid != st.st_gid) {
-            if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-                fail();
-                return writeinplace(dest, bytes);
-            }
+        iores r;
+        if (!takeowner(fd, st, r)) {
+            drop({});
+            return writeinplace(dest, bytes, sw);
         }
-        if (::fchmod(fd, st.st_mode & 07777) != 0)
-            return fail();
+        if (!r)
+            return drop(r);
     }
-    if (!writeall(fd, bytes.data(), bytes.size()) || (durable && ::fsync(fd) != 0))
-        return fail();
+    iores r = writeall(fd, bytes.data(), bytes.size(), sw);
+    if (r && durable)
+        r = syncres(fd);
+    if (!r)
+        return drop(r);
     int cfd = fd;
     fd = -1;
-    if (!closeok(cfd))
-        return fail();
+    if (iores c = closeres(cfd); !c)
+        return drop(c);
     if (::rename(tmp.c_str(), dest.c_str()) != 0)
-        return fail();
-    return !durable || syncdir(dir) ? 0 : -1;
+        return drop(sysfail(errno));
+    if (durable && !syncdir(dirof(dest)))
+        return sysfail(errno);
+    return {};
 }
 
-
-// Creates `path` (or path.1, path.2, ... when it exists) with the bytes;
-// never replaces a file. Returns the name written, or empty.
-std::string writenew(const std::string& path, const std::string& bytes)
+iores writeplain(const std::string& path, const std::string& bytes)
 {
+    const stopwatch sw;
+    if (path.empty())
+        return fail(fileerr::missing, ENOENT);
+    std::string base = baseof(path);
+    if (base.size() > 180)
+        base.resize(180);
+    std::string tmp = dirof(path) + "/." + base + ".XXXXXX";
+    // mkostemp creates exclusively (O_EXCL), so it never opens a link.
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return sysfail(errno);
+    iores r = writeall(fd, bytes.data(), bytes.size(), sw);
+    iores c = closeres(fd);
+    if (r)
+        r = c;
+    // rename replaces the name itself: a link there is replaced, never
+    // followed.
+    if (r && ::rename(tmp.c_str(), path.c_str()) != 0)
+        r = sysfail(errno);
+    if (!r)
+        ::unlink(tmp.c_str());
+    return r;
+}
+
+std::string writenew(const std::string& path, const std::string& bytes, iores* res)
+{
+    const stopwatch sw;
+    iores r = fail(fileerr::other, EEXIST);
     for (int i = 0; i < 100000; i++) {
         std::string p = i == 0 ? path : path + "." + std::to_string(i);
-        int fd = openr(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY, 0600);
+        int fd = openr(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY, sw, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            return {};
+            r = sysfail(errno);
+            break;
         }
-        bool ok = writeall(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-        ok = closeok(fd) && ok;
-        if (!ok) {
+        r = writeall(fd, bytes.data(), bytes.size(), sw);
+        if (r)
+            r = syncres(fd);
+        iores c = closeres(fd);
+        if (r)
+            r = c;
+        if (!r) {
             ::unlink(p.c_str());
-            return {};
+            break;
         }
         syncdir(dirof(p));
+        if (res)
+            *res = r;
         return p;
+    }
+    if (res)
+        *res = r;
+    return {};
+}
+
+std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid)
+{
+    const std::string own = "pellavine." + std::to_string(pid) + ".save";
+    std::vector<std::string> places;
+    if (!scorepath.empty())
+        places.push_back(scorepath + ".save");
+    places.push_back(own);
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        places.push_back(std::string(home) + "/" + own);
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp && *tmp)
+        places.push_back(std::string(tmp) + "/" + own);
+    places.push_back("/tmp/" + own);
+    for (const std::string& p : places) {
+        iores r;
+        std::string written = writenew(p, bytes, &r);
+        if (!written.empty())
+            return written;
+        if (r.why == fileerr::stopped)
+            break;
     }
     return {};
 }
 
-
-bool readwhole(const std::string& path, std::string& bytes, std::string* err, uint64_t limit)
+iores readwhole(const std::string& path, std::string& bytes, std::string* err, uint64_t limit, linkmode links)
 {
-    auto fail = [&](const char* why) {
+    const stopwatch sw;
+    auto failtext = [&](iores r, const char* why) {
         if (err)
             *err = why;
-        return false;
+        return r;
+    };
+    auto failsys = [&](int e) {
+        if (links == linkmode::refuse && e == ELOOP)
+            return failtext(fail(fileerr::notregular, e), "not a regular file");
+        return failtext(sysfail(e), std::strerror(e));
     };
     if (path.empty())
-        return fail("no path");
+        return failtext(fail(fileerr::missing, ENOENT), "no path");
     // Non-blocking, so that a FIFO without a writer cannot hang the open.
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    while (fd < 0 && errno == EINTR);
+    int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | (links == linkmode::refuse ? O_NOFOLLOW : 0);
+    int fd = openr(path.c_str(), flags, sw);
     if (fd < 0)
-        return fail(std::strerror(errno));
+        return failsys(errno);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         int e = errno;
         ::close(fd);
-        return fail(std::strerror(e));
+        return failsys(e);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return fail("not a regular file");
+        return failtext(fail(fileerr::notregular), "not a regular file");
     }
     if (static_cast<uint64_t>(st.st_size) > limit) {
         ::close(fd);
-        return fail("file too large");
+        return failtext(fail(fileerr::toolarge), "file too large");
     }
     std::string buf;
     buf.resize(static_cast<size_t>(st.st_size) + 1);
@@ -298,17 +442,17 @@ bool readwhole(const std::string& path, std::string& bytes, std::string* err, ui
             // The file grew since fstat.
             if (buf.size() > limit) {
                 ::close(fd);
-                return fail("file too large");
+                return failtext(fail(fileerr::toolarge), "file too large");
             }
             buf.resize(std::min<uint64_t>(buf.size() * 2, limit + 1));
         }
         ssize_t r = ::read(fd, buf.data() + got, buf.size() - got);
         if (r < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR && !sw.stopped())
                 continue;
             int e = errno;
             ::close(fd);
-            return fail(std::strerror(e));
+            return failsys(e);
         }
         if (r == 0)
             break;
@@ -317,5 +461,5 @@ bool readwhole(const std::string& path, std::string& bytes, std::string* err, ui
     ::close(fd);
     buf.resize(got);
     bytes = std::move(buf);
-    return true;
+    return {};
 }

@@ -4,24 +4,72 @@
 #include <cstdint>
 #include <string>
 
-// Reads a whole regular file. Returns false (with a reason in `err` when
-// given) when it cannot be opened or read, is not a regular file or is larger
-// than `limit` bytes.
-bool readwhole(const std::string& path, std::string& bytes, std::string* err = nullptr,
-               uint64_t limit = uint64_t(1) << 30);
+// Why a file operation failed, for the editor to put into words.
+enum class fileerr {
+    ok,
+    diskfull,   // no room left on the disk or in the quota
+    noperm,     // the file or its folder may not be written (or read)
+    notregular, // a folder, device, pipe or socket; or a link where none may be
+    missing,    // the file or a folder on its path does not exist
+    toolarge,   // larger than the reader's limit
+    stopped,    // a stop signal came while the operation waited
+    other,
+};
+
+// The outcome of a file operation: true when it succeeded.
+struct iores {
+    fileerr why = fileerr::ok;
+    int sys = 0; // the system's error number behind `why`, 0 when none
+
+    bool ok() const { return why == fileerr::ok; }
+    explicit operator bool() const { return ok(); }
+};
+
+// Whether a read follows a symbolic link at the path itself.
+enum class linkmode { follow, refuse };
+
+// Reads a whole regular file. Fails (with a reason in `err` when given) when
+// it cannot be opened or read, is not a regular file or is larger than
+// `limit` bytes; with linkmode::refuse a symbolic link at `path` fails too.
+iores readwhole(const std::string& path, std::string& bytes, std::string* err = nullptr,
+                  uint64_t limit = uint64_t(1) << 30, linkmode links = linkmode::follow);
 
 // Replaces the file at `path` with `bytes` so that the old content survives
-// any failure: 0 when the whole file is on disk, -1 otherwise.
+// any failure.
 // The image goes to a new file beside the old one (same owner and permission
 // bits; a new file gets 0666 less the umask), which is flushed and renamed
 // over it, and the folder is flushed. A symbolic link is followed and its
-// target replaced. A file with several hard links, a device or a pipe, and a
-// file in a folder that takes no new files, is written in place instead.
-// A file that need not outlive a crash (the player's request) is written
-// with `durable` false: it still appears whole or not at all, without the
-// flushes to disk.
-int writewhole(const std::string& path, const std::string& bytes, bool durable = true);
+// target replaced. A file with several hard links, and a file in a folder
+// that takes no new files, is written in place instead. An existing file the
+// user may not write fails with noperm; a folder, device or pipe with
+// notregular; the old file is then untouched.
+// A file that need not outlive a crash is written with `durable` false: it
+// still appears whole or not at all, without the flushes to disk.
+iores writewhole(const std::string& path, const std::string& bytes, bool durable = true);
+
+// Replaces the name `path` itself with a new file holding `bytes`, never
+// following a link: a fresh file beside it, created exclusively, is renamed
+// onto the name, so a link placed there is replaced, not written through.
+// Not flushed to disk (for short-lived files such as the player's request).
+iores writeplain(const std::string& path, const std::string& bytes);
 
 // Creates `path` (or path.1, path.2, ... when it exists) with the bytes,
-// flushed to disk; never replaces a file. Returns the name written, or empty.
-std::string writenew(const std::string& path, const std::string& bytes);
+// flushed to disk; never replaces a file or follows a link. Returns the name
+// written, or empty (with the reason in `res` when given).
+std::string writenew(const std::string& path, const std::string& bytes, iores* res = nullptr);
+
+// Writes a recovery copy of unsaved work, never replacing a file, to the first
+// place that takes it: beside the score (`scorepath` + ".save", skipped when
+// empty), then "pellavine.PID.save" in the working folder, in $HOME and in
+// $TMPDIR (or /tmp); each numbered .1, .2, ... when taken. Returns the name
+// written, or empty when no place took it.
+std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid);
+
+// Writes all of `bytes` to an open descriptor through short writes and
+// interruptions; an interruption after a stop was noted ends it.
+iores writefd(int fd, const std::string& bytes);
+
+// Notes that the program was asked to stop. Safe to call from a signal
+// handler. A write or read that is waiting gives up (fileerr::stopped) when
+// it is interrupted by a stop noted after it began.
+void fileiostop();

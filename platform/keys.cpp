@@ -116,8 +116,10 @@ int keyread(keydec& d)
             return 27;
         }
 
-        // A sequence: read to its final byte, however late it comes.
+        // A sequence: read to its final byte, however late it comes. Past
+        // SEQMAX bytes the rest is read but no longer kept.
         std::string params;
+        size_t length = 2; // ESC and the introducer
         int final = -1;
         for (;;) {
             int c = getbyte(d, -1);
@@ -127,6 +129,7 @@ int keyread(keydec& d)
                 return KEY_END;
             if (intro == '[' && params.empty() && c == '[') { // ESC [ [ x: one more byte ends it
                 params += '[';
+                length++;
                 continue;
             }
             if (c < 0x20 || c > 0x7E) {
@@ -139,9 +142,10 @@ int keyread(keydec& d)
                 final = c;
                 break;
             }
-            params += static_cast<char>(c);
+            if (++length < SEQMAX)
+                params += static_cast<char>(c);
         }
-        if (final < 0)
+        if (final < 0 || ++length > SEQMAX)
             continue;
         int code = decode(d, static_cast<char>(intro), params, final);
         if (code >= 0)

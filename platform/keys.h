@@ -2,6 +2,7 @@
 // Turning the bytes a terminal sends into the key codes of the Windows
 // console's _getch: the byte itself for ordinary keys, and a prefix (224 or 0)
 // followed, on the next read, by a scan code for the cursor and function keys.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,7 @@ struct keydec {
 };
 
 constexpr int ESCWAIT = 50; // ms an Escape waits for the rest of a sequence
+constexpr size_t SEQMAX = 256; // bytes a sequence may hold; a longer one is read to its end and dropped
 
 // The next key code; KEY_END when the source ended, KEY_NONE when the wait
 // for the first byte of a key was interrupted (the caller may look at its

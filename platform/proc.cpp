@@ -1,5 +1,6 @@
 #include "platform/proc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -22,6 +23,7 @@ namespace {
 struct child {
     pid_t pid;       // also its process group: every child leads its own session
     bool player;
+    bool killed = false; // sent SIGKILL; no longer counted as running
 };
 
 std::vector<child> children; // started and not yet reaped
@@ -220,7 +222,7 @@ int spawn(const std::vector<std::string>& argv, bool player)
         errno = err;
         return -1;
     }
-    children.push_back({pid, player});
+    children.push_back({pid, player, false});
     return static_cast<int>(pid);
 }
 
@@ -264,9 +266,48 @@ int liveplayers()
     reapchildren();
     int n = 0;
     for (const child& c : children)
-        n += c.player;
+        n += c.player && !c.killed;
     return n;
 }
+
+namespace {
+
+// Waits up to ms for the child to end and reaps it. True once it is gone.
+bool waitgone(pid_t pid, int ms)
+{
+    for (int waited = 0;; waited += 5) {
+        pid_t r = waitpid(pid, nullptr, WNOHANG);
+        if (r == pid || (r < 0 && errno == ECHILD)) {
+            std::erase_if(children, [&](const child& c) { return c.pid == pid; });
+            return true;
+        }
+        if (waited >= ms)
+            return false;
+        usleep(5000);
+    }
+}
+
+// Stops the oldest running players until fewer than MAXPLAYERS remain.
+void makeroom()
+{
+    while (liveplayers() >= MAXPLAYERS) {
+        auto oldest = std::find_if(children.begin(), children.end(),
+                                   [](const child& c) { return c.player && !c.killed; });
+        pid_t pid = oldest->pid;
+        // Not yet reaped, so its process group id is still its own.
+        killpg(pid, SIGTERM);
+        if (waitgone(pid, 200))
+            continue;
+        killpg(pid, SIGKILL);
+        if (waitgone(pid, 1000))
+            continue;
+        for (child& c : children) // stuck in the kernel: gone as soon as it can
+            if (c.pid == pid)
+                c.killed = true;
+    }
+}
+
+} // namespace
 
 void startplayer()
 {
@@ -278,6 +319,7 @@ void startplayer()
     // The player watches this process and stops within a second once it is
     // gone, even when it was started detached.
     setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
+    makeroom();
     spawn({path}, true);
 }
 

@@ -3,8 +3,13 @@
 #include <string>
 #include <vector>
 
+// Most players that run at once.
+constexpr int MAXPLAYERS = 8;
+
 // Starts the tone player `pellavine-beep` from the editor's own folder,
-// detached; nothing happens when it is missing.
+// detached; nothing happens when it is missing. When MAXPLAYERS already run,
+// the oldest is stopped first (its whole process group, SIGTERM, then SIGKILL
+// when it has not ended within a moment).
 void startplayer();
 // Sends SIGTERM to every player this process started that still runs.
 void stopplayers();
@@ -33,7 +38,8 @@ int spawndetached(const std::vector<std::string>& argv);
 // Collects every started child that has ended, without waiting. Called by the
 // functions above; cheap enough to call at any time.
 void reapchildren();
-// Number of started players not yet seen to end (after reaping).
+// Number of started players not yet seen to end (after reaping), not
+// counting one that was killed and has not gone yet.
 int liveplayers();
 // Forgets every started child and the player path (for tests).
 void procreset();

@@ -1,7 +1,9 @@
 #include "platform/term.h"
 
 #include "console/console.h"
+#include "platform/fileio.h"
 #include "platform/keys.h"
+#include "platform/proc.h"
 #include "platform/render.h"
 
 #include <cerrno>
@@ -36,6 +38,7 @@ volatile sig_atomic_t active = 0;  // the terminal is ours: restore on the way o
 volatile sig_atomic_t stopsig = 0; // first stop signal received
 volatile sig_atomic_t winch = 0;   // the window size changed
 volatile sig_atomic_t tstp = 0;    // asked to stop for a while (SIGTSTP from outside)
+volatile sig_atomic_t chld = 0;    // a child (a player) ended: reap it
 int wake[2] = {-1, -1};            // the handlers write here so that poll wakes up
 
 const int stopsignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
@@ -59,8 +62,13 @@ void onsignal(int sig)
         winch = 1;
     else if (sig == SIGTSTP)
         tstp = 1;
-    else if (!stopsig)
-        stopsig = sig;
+    else if (sig == SIGCHLD)
+        chld = 1;
+    else {
+        if (!stopsig)
+            stopsig = sig;
+        fileiostop(); // a file write waiting on a pipe or a slow disk gives up
+    }
     if (wake[1] >= 0) {
         ssize_t n = write(wake[1], "x", 1);
         (void)n;
@@ -88,15 +96,25 @@ void onfatal(int sig)
     raise(sig); // delivered when this handler returns
 }
 
-void install(int sig, void (*fn)(int))
+// Without SA_RESTART a blocked read, poll or sleep returns at once.
+void install(int sig, void (*fn)(int), int flags = 0)
 {
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = fn;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: a blocked read, poll or sleep returns at once
+    sa.sa_flags = flags;
     if (sigaction(sig, &sa, &oldactions[sig]) == 0)
         handled[sig] = true;
+}
+
+// Collects the players that ended since the last look.
+void reapifended()
+{
+    if (!chld)
+        return;
+    chld = 0;
+    reapchildren();
 }
 
 void drainwake()
@@ -274,6 +292,7 @@ int termkey()
 {
     for (;;) {
         suspendnow();
+        reapifended();
         if (!waitlarge())
             return KEY_END;
         int k = keyread(dec);
@@ -292,6 +311,7 @@ void termsleep(int ms)
     int64_t until = monoms() + ms;
     for (;;) {
         suspendnow();
+        reapifended();
         if (stopsig)
             return;
         int64_t left = until - monoms();
@@ -345,6 +365,8 @@ int termstart()
         return 0;
     stopsig = 0;
     winch = 0;
+    chld = 1; // children started before the terminal was taken
+
     ended = false;
     small = false;
     lastgrid = nullptr;
@@ -392,6 +414,9 @@ int termstart()
         install(s, onsignal);
     install(SIGWINCH, onsignal);
     install(SIGTSTP, onsignal);
+    // A player's end wakes the key wait (through the pipe) so that it is
+    // reaped at once; other calls it interrupts simply go on.
+    install(SIGCHLD, onsignal, SA_RESTART | SA_NOCLDSTOP);
     for (int s : fatalsignals)
         install(s, onfatal);
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -301,4 +302,63 @@ TEST(TypedLine, ControlCharactersAndKeySequencesAreDropped)
     };
     for (const auto& c : cases)
         EXPECT_EQ(typedline(c.bytes), c.line) << c.bytes;
+}
+
+namespace {
+
+// ESC [, `n` parameter bytes, a final byte and the key 'x', made as they are
+// read; halfway through it notes how much heap the decoder holds.
+struct floodsource {
+    size_t n, pos = 0;
+    size_t heapat = 0, heaphalf = 0;
+};
+
+size_t heapinuse()
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
+    struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd; // small blocks and mapped ones
+#else
+    return 0;
+#endif
+}
+
+int floodget(void* ctx, int)
+{
+    auto& f = *static_cast<floodsource*>(ctx);
+    size_t i = f.pos++;
+    if (i == 0) {
+        f.heapat = heapinuse();
+        return 0x1b;
+    }
+    if (i == 1)
+        return '[';
+    if (i - 2 == f.n / 2)
+        f.heaphalf = heapinuse();
+    if (i - 2 < f.n)
+        return '1';
+    if (i - 2 == f.n)
+        return '~';
+    if (i - 2 == f.n + 1)
+        return 'x';
+    return KB_END;
+}
+
+} // namespace
+
+TEST(KeyDecoder, OverlongSequenceIsReadToItsEndAndDropped)
+{
+    floodsource f{2000000};
+    keydec d;
+    d.get = floodget;
+    d.clock = [](void*) -> int64_t { return 0; };
+    d.ctx = &f;
+    EXPECT_EQ(keyread(d), 'x');
+    EXPECT_EQ(f.pos, f.n + 4); // every byte was consumed
+    EXPECT_LT(f.heaphalf - f.heapat, 4096u) << "the decoder kept the parameter bytes";
+
+    // A sequence of SEQMAX bytes is still a key; one byte more is dropped.
+    auto insertkey = [](size_t total) { return "\x1b[" + std::string(total - 4, '0') + "2~y"; };
+    EXPECT_EQ(codes(insertkey(SEQMAX)), (V{224, 82, 'y'}));
+    EXPECT_EQ(codes(insertkey(SEQMAX + 1)), V{'y'});
 }

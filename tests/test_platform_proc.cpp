@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <algorithm>
 #include <functional>
 #include <vector>
 #include <sstream>
@@ -248,4 +249,32 @@ TEST_F(ProcTest, OpenUrlRunsTheDesktopOpenerWithTheAddressAsItsOnlyArgument)
     setenv("PATH", (dir + "/none").c_str(), 1);
     openurl("https://example.org/");
     setenv("PATH", saved.c_str(), 1);
+}
+
+TEST_F(ProcTest, AtMostEightPlayersTheOldestStopsFirst)
+{
+    // Each player notes its pid and waits; the stubborn ones ignore SIGTERM.
+    std::string beep = dir + "/pellavine-beep";
+    std::string pids = dir + "/pids";
+    writescript(beep, "[ -e " + dir + "/stubborn ] && trap '' TERM\necho $$ >> " + pids + "\nexec sleep 30\n");
+    setplayerpath(beep);
+    std::ofstream(dir + "/stubborn"); // the first two ignore SIGTERM
+    for (int i = 0; i < 12; i++) {
+        if (i == 2)
+            unlink((dir + "/stubborn").c_str());
+        startplayer();
+        EXPECT_LE(liveplayers(), MAXPLAYERS) << "after start " << i + 1;
+        waitfor([&] {
+            std::string s = slurp(pids);
+            return std::count(s.begin(), s.end(), '\n') == i + 1;
+        });
+    }
+    EXPECT_EQ(liveplayers(), MAXPLAYERS);
+    std::vector<int> started;
+    std::istringstream in(slurp(pids));
+    for (int p; in >> p;)
+        started.push_back(p);
+    ASSERT_EQ(started.size(), 12u);
+    for (int i = 0; i < 12; i++)
+        EXPECT_EQ(kill(started[static_cast<size_t>(i)], 0) == 0, i >= 4) << "player " << i + 1;
 }

@@ -9,7 +9,7 @@ void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, in
           const std::string& path)
 {
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), path);
-    if (writewhole("beepset.tmp", text, false) != 0)
+    if (!writeplain("beepset.tmp", text))
         return;
     startplayer();
 }

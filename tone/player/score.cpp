@@ -23,7 +23,7 @@ int readscore(const std::string& path, std::vector<smusic>& notes, std::string& 
 int loadreq(const std::string& path, sreq& r, std::string& err)
 {
     std::string text, why;
-    if (!readwhole(path, text, &why, 1 << 20)) {
+    if (!readwhole(path, text, &why, 1 << 20, linkmode::refuse)) {
         err = "cannot read " + path + ": " + why;
         return -1;
     }
