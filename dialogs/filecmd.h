@@ -16,4 +16,10 @@ enum class fmode { open, save, saveas, fresh };
 //          old file is then intact.
 // New      asks about unsaved changes (stop: done, nothing changed), then an
 //          empty score with the view at its start. `filepath` stays.
+// A failure leaves a short message for the status row in `doc.failure`,
+// such as "保存失败：磁盘已满"; a cancelled dialog leaves none.
 fileres ffile(sdoc& doc, sview& view, fmode mode);
+
+// The words for why a file could not be read or written, after "："; empty
+// when there is nothing more to say.
+const char* failcause(fileerr e);

@@ -257,6 +257,10 @@ runend editrun(seditor& ed, bool fresh)
                 continue;
             }
         }
+        if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
+            r.msg = std::move(ed.doc.failure);
+            ed.doc.failure.clear();
+        }
         r.tmp = readkey(ed, r);
         if (r.tmp == KEY_END)
             return lost(ed);

@@ -39,8 +39,10 @@ sopened openscore(sdoc& doc, const std::string& path)
 {
     sopened out;
     std::string bytes;
-    if (!readwhole(path, bytes, &out.why))
+    if (iores r = readwhole(path, bytes, &out.why); !r) {
+        out.err = r.why;
         return out;
+    }
     pvxscore s;
     out.why = pvxread(bytes, s);
     if (!out.why.empty()) {

@@ -19,8 +19,9 @@ enum class fileres {
 // What opening a score gives back.
 struct sopened {
     fileres res = fileres::failed;
-    bool notscore = false; // on failure: the file was read but holds no score the editor can take
-    std::string why;       // on failure: what is wrong
+    bool notscore = false;       // on failure: the file was read but holds no score the editor can take
+    fileerr err = fileerr::ok;   // on failure to read: why
+    std::string why;             // on failure: what is wrong, in the system's words
     pvxhead head;    // on success: the cursor and view stored with the score, clamped
 };
 

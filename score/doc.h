@@ -16,6 +16,7 @@ struct sdoc {
     int filever = curfilever;    // version of the score in memory
     bool filesaved = true;       // the notes equal what was last loaded, saved or created
     uint64_t gen = 0;            // counts the times the score was replaced by a new or opened one
+    std::string failure;         // what the last failed file command has to say, until it is shown
 
     sdoc() { music.push(SENTINEL); }
 };
