@@ -30,7 +30,8 @@ const char* usage =
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
     "  --help      显示本说明\n"
-    "  --version   显示版本\n";
+    "  --version   显示版本\n"
+    "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
 
 // Opens the score named on the command line, before the terminal is taken.
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
@@ -54,23 +55,56 @@ int openarg(seditor& ed, const std::string& path)
     return 1;
 }
 
+// What the command line asks for.
+enum class argwhat { edit, help, version, bad };
+
+struct sargs {
+    argwhat what = argwhat::edit;
+    std::string path; // the score to open; empty for a new one
+};
+
+// --help and --version stand alone; "--" ends the options, so that a score
+// whose name begins with '-' can be named after it.
+sargs parseargs(int argc, char** argv)
+{
+    sargs a;
+    bool options = true;
+    for (int i = 1; i < argc; i++) {
+        const std::string s = argv[i];
+        if (options && s == "--") {
+            options = false;
+        } else if (options && (s == "--help" || s == "--version")) {
+            if (argc != 2)
+                return sargs{argwhat::bad, {}};
+            a.what = s == "--help" ? argwhat::help : argwhat::version;
+        } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
+            return sargs{argwhat::bad, {}};
+        } else {
+            a.path = s;
+        }
+    }
+    return a;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string arg = argc > 1 ? argv[1] : "";
-    if (argc > 2 || (arg.size() > 1 && arg[0] == '-' && arg != "--help" && arg != "--version")) {
+    const sargs args = parseargs(argc, argv);
+    switch (args.what) {
+    case argwhat::bad:
         std::fprintf(stderr, "%s", usage);
         return 2;
-    }
-    if (arg == "--help") {
+    case argwhat::help:
         std::printf("%s", usage);
         return 0;
-    }
-    if (arg == "--version") {
+    case argwhat::version:
         std::printf("Pellavine %s\n", PV_VERSION);
         return 0;
+    case argwhat::edit:
+        break;
     }
+    const std::string& arg = args.path;
     seditor ed;
     if (!arg.empty() && openarg(ed, arg) != 0)
         return 1;

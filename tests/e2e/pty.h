@@ -38,7 +38,8 @@ struct session {
     std::string dir = scratchdir();
     termios before{};
 
-    session(int cols, int rows, const std::string& arg = "", const std::string& exe = PV_EDITOR)
+    session(int cols, int rows, const std::string& arg = "", const std::string& exe = PV_EDITOR,
+            const std::string& arg2 = "")
         : term(cols, rows)
     {
         winsize ws{};
@@ -63,8 +64,10 @@ struct session {
             setenv("TERM", "xterm-256color", 1);
             if (arg.empty())
                 execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-            else
+            else if (arg2.empty())
                 execl(exe.c_str(), exe.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+            else
+                execl(exe.c_str(), exe.c_str(), arg.c_str(), arg2.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
     }

@@ -364,3 +364,37 @@ TEST(CommandLine, ANewScoreSavesWhereTheArgumentSaysAndOpensAgain)
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     unlink(path.c_str());
 }
+
+// A score of another version opens from the command line as it does from
+// the menu, and "--" lets a name begin with '-'.
+TEST(CommandLine, AnotherVersionAndANameAfterDoubleDash)
+{
+    std::string dir = "/tmp/pve2e-v1-" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0700);
+    std::string path = dir + "/-v1.pvx";
+    {
+        // Version 1, cursor on a note at step 0 of the C row.
+        int32_t head[6] = {1, 0, 55, 40, 0, 100};
+        int32_t note[4] = {0, 2, 3, 1};
+        int32_t sentinel[4] = {3600000, 0, 0, 0};
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(head, 4, 6, f);
+        for (int32_t* r : {note, sentinel}) {
+            std::fwrite(r, 4, 4, f);
+            std::fputc(0, f);
+            int32_t ext = 0;
+            std::fwrite(&ext, 4, 1, f);
+        }
+        int32_t end = -1;
+        std::fwrite(&end, 4, 1, f);
+        std::fclose(f);
+    }
+    session s(SCRW, SCRH, "--", PV_EDITOR, path);
+    ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; })) << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.finish());
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    unlink(path.c_str());
+    rmdir(dir.c_str());
+}
