@@ -67,6 +67,14 @@ std::string speedtext(float v)
     return s;
 }
 
+// A speed above zero that shows as "0.00": playback would wait longer than
+// anyone can, so it is refused. Zero and below play nothing and stay allowed.
+bool tooslow(float v)
+{
+    std::string t = speedtext(v);
+    return v > 0 && t.substr(t.find_first_not_of(' ')) == "0.00";
+}
+
 bool marked(const playstate& p, int i) { return i == p.sls || i == p.sle + 3; }
 
 void drawitem(const playstate& p, sdialog& d, int i, bool focus)
@@ -230,7 +238,7 @@ void speedentry(playstate& p, sdialog& d)
     bool ended = false;
     if (readnumber(v, ended) && std::isfinite(v) && std::fabs(v) <= FLT_MAX) {
         float f = static_cast<float>(v);
-        if (speedtext(f).size() <= static_cast<size_t>(SPEEDW))
+        if (speedtext(f).size() <= static_cast<size_t>(SPEEDW) && !tooslow(f))
             p.speed = f;
     }
     it.s = speedtext(p.speed);

@@ -33,8 +33,10 @@ namespace {
 // saved goes to a recovery file before the run ends.
 runend lost(seditor& ed)
 {
-    if (!ed.doc.filesaved)
+    if (!ed.doc.filesaved) {
         ed.recoverypath = savrecovery(ed.doc, ed.view);
+        ed.lostwork = ed.recoverypath.empty();
+    }
     return runend::quit;
 }
 

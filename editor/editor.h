@@ -21,6 +21,7 @@ struct seditor {
     shistory hist;    // the changes that can be undone and redone
     std::string recoverypath; // where unsaved work went when the program was
                               // stopped from outside; empty when nothing needed saving
+    bool lostwork = false;    // unsaved work could be written nowhere
 };
 
 // Runs editor runs until the program is asked to end; returns the exit status.

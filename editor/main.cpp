@@ -114,6 +114,8 @@ int main(int argc, char** argv)
     termstop();
     if (!ed.recoverypath.empty())
         std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());
+    if (ed.lostwork)
+        std::fprintf(stderr, "pellavine: 未保存的修改无处可存，已丢失\n");
     if (int sig = termsignal(); sig != 0)
         return 128 + sig;
     return status;

@@ -242,6 +242,10 @@ TEST_F(Play, SpeedFieldTakesNumbersThatFit)
         {{"1e999"}, "1.00", 1.0f},                 // no double either
         {{"123456789012345678901"}, "1.00", 1.0f}, // 24 columns: wider than the field
         {{"-12345678901234567890"}, "1.00", 1.0f},
+        {{"0.001"}, "1.00", 1.0f},  // shows as 0.00 but would never end
+        {{"1e-30"}, "1.00", 1.0f},
+        {{"0.006"}, "0.01", 0.006f}, // shows as 0.01: taken
+        {{"-0.001"}, "-0.00", -0.001f}, // below zero plays nothing, as before
         {{}, "1.00", 1.0f}, // input ended
     };
     for (const auto& c : cases) {
