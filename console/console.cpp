@@ -70,5 +70,14 @@ void Sleep(int ms)
 
 bool stopasked() { return io.stop && io.stop(); }
 
+bool Sleepesc(int ms)
+{
+    cflush();
+    if (io.sleepesc)
+        return io.sleepesc(ms);
+    Sleep(ms);
+    return false;
+}
+
 stimems gettimems() { return io.now ? io.now() : stimems{}; }
 

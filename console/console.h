@@ -20,6 +20,9 @@ struct conio {
     void (*show)(const Grid&) = nullptr;       // make the grid visible, in one write
     int (*key)() = nullptr;                     // one key code as _getch gives it, or KEY_END
     void (*sleep)(int ms) = nullptr;
+    // Sleeps, but an Escape typed meanwhile ends the sleep and is taken out
+    // of the input (other keys stay for later reads); true then.
+    bool (*sleepesc)(int ms) = nullptr;
     stimems (*now)() = nullptr;
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
 };
@@ -43,3 +46,4 @@ void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();
 bool stopasked();                                // a signal asked the program to stop
+bool Sleepesc(int ms);                           // flushes, then sleeps until Esc; true on Esc

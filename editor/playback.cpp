@@ -2,6 +2,7 @@
 // schedule while the player sounds the score.
 #include "editor/run.h"
 
+#include "platform/proc.h"
 #include "tone/tone.h"
 
 #include <algorithm>
@@ -61,6 +62,7 @@ static void endplay(sview& v, edrun& r)
     v.toplo = r.tmptoplo;
     v.leftlo = r.tmpleftlo;
     r.playmode = false;
+    r.escaped = false;
     r.ref.staff = r.ref.hbar = r.ref.notename = true;
 }
 
@@ -70,12 +72,15 @@ void playstep(seditor& ed, edrun& r)
 {
     const splay& play = ed.plays.play;
     sview& v = ed.view;
-    if (play.end > v.mousex && playable(play.speed) && !stopasked()) {
+    if (r.escaped) { // stopped by the user: the sound too
+        stopplayers();
+        endplay(v, r);
+    } else if (play.end > v.mousex && playable(play.speed) && !stopasked()) {
         v.mousex += 1;
         r.curtime = gettimems();
         int64_t target = due(v.mousex, play.speed) - due(play.start, play.speed);
         int64_t sleeptimems = std::max<int64_t>(0, target - elapsedms(r.statime, r.curtime));
-        Sleep(static_cast<int>(std::min<int64_t>(sleeptimems, 1 << 30)));
+        r.escaped = Sleepesc(static_cast<int>(std::min<int64_t>(sleeptimems, 1 << 30)));
     } else {
         endplay(v, r);
     }

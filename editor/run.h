@@ -61,6 +61,7 @@ struct edrun {
 
     // Playback.
     stimems statime, curtime;
+    bool escaped = false; // Esc during the last wait: playback stops at once
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
 };
 

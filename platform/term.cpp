@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -50,6 +51,7 @@ Screen screen;
 const Grid* lastgrid = nullptr;
 bool small = false;   // the terminal is smaller than the screen; the notice shows
 bool ended = false;   // the input has ended; every further read says so
+std::deque<int> ahead; // keys typed during a sleep, for the reads after it
 
 keydec dec;
 char inbuf[512];
@@ -290,6 +292,11 @@ void suspendnow()
 
 int termkey()
 {
+    if (!ahead.empty()) {
+        int k = ahead.front();
+        ahead.pop_front();
+        return k;
+    }
     for (;;) {
         suspendnow();
         reapifended();
@@ -306,23 +313,50 @@ int termkey()
     }
 }
 
-void termsleep(int ms)
+// Decodes the keys typed so far into `ahead`, without waiting for more.
+// With `esc`, an Escape among them is taken out and ends the reading; true
+// then.
+bool readahead(bool esc)
+{
+    do {
+        int k = keyread(dec);
+        if (k == KEY_NONE)
+            break;
+        if (esc && k == KEY_ESC)
+            return true;
+        ahead.push_back(k);
+        if (k == KEY_END)
+            break;
+    } while (dec.next >= 0 || !dec.held.empty() || inpos < inlen);
+    return false;
+}
+
+// Sleeps; with `esc` the keys typed meanwhile are read ahead and an Escape
+// ends the sleep at once. True when it did.
+bool termwait(int ms, bool esc)
 {
     int64_t until = monoms() + ms;
     for (;;) {
         suspendnow();
         reapifended();
         if (stopsig)
-            return;
+            return false;
         int64_t left = until - monoms();
         if (left <= 0)
-            return;
-        pollfd pf{wake[0], POLLIN, 0};
-        int r = poll(&pf, wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
-        if (r > 0)
-            drainwake();
+            return false;
+        if (!esc || ended) {
+            pollfd pf{wake[0], POLLIN, 0};
+            int r = poll(&pf, wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+            if (r > 0)
+                drainwake();
+            continue;
+        }
+        if (waitinput(static_cast<int>(left)) > 0 && readahead(true))
+            return true;
     }
 }
+
+void termsleep(int ms) { termwait(ms, false); }
 
 stimems termnow()
 {
@@ -431,6 +465,7 @@ int termstart()
     io.show = termshow;
     io.key = termkey;
     io.sleep = termsleep;
+    io.sleepesc = [](int ms) { return termwait(ms, true); };
     io.now = termnow;
     io.stop = [] { return stopsig != 0; };
     return 0;

@@ -226,3 +226,21 @@ TEST_F(Playback, StatusStaysAfterAStartFromTheMenu)
 }
 
 } // namespace
+
+// Esc during playback stops it at once and puts the cursor back as at the
+// end; a key typed before it still waits and acts afterwards.
+TEST_F(Playback, EscapeStopsAtOnceAndOtherKeysWait)
+{
+    score({{0, 3, 1, 50, false}}, 60);
+    playall();
+    tiokeys({'d', 27});
+    std::vector<int> cols;
+    tio.onkey = [&] { cols.push_back(te.view.mousex); };
+    edit(te, false);
+    EXPECT_EQ(tio.escapes, 1);
+    EXPECT_LT(steps.size(), 10u) << "not the whole score";
+    ASSERT_FALSE(cols.empty());
+    EXPECT_EQ(cols.back(), 6) << "the cursor back at 5, then 'd'";
+    EXPECT_EQ(te.view.mousey, 30);
+    EXPECT_EQ(grow(scr, te.view.winheig + 3, te.view.winleng - 6, te.view.winleng + 8), "不可创建新音符") << "the mode message again, not the play message";
+}

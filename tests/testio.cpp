@@ -69,6 +69,18 @@ void tioreset(int64_t startms)
     io.show = nullptr;
     io.key = tkey;
     io.sleep = tsleep;
+    io.sleepesc = [](int ms) {
+        // An Escape typed meanwhile is taken out of the keys and ends the sleep.
+        for (auto i = tio.keys.begin(); i != tio.keys.end(); ++i)
+            if (*i == KEY_ESC) {
+                tio.keys.erase(i);
+                tio.escapes++;
+                tsleep(0);
+                return true;
+            }
+        tsleep(ms);
+        return false;
+    };
     io.now = tnow;
     cls();
 }

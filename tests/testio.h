@@ -19,6 +19,7 @@
 struct scriptio {
     std::deque<int> keys;          // what getch returns, front first; KEY_END when empty
     int64_t nowms = 0;             // the fake wall clock, in ms since the epoch
+    int escapes = 0;               // Escapes taken out of the keys during sleeps
     std::vector<int> slept;        // every sleep, in ms, in order
     int keysread = 0;              // getch calls answered, KEY_END included, keys of lines not
     int linesread = 0;             // lines of tioline whose first key was read

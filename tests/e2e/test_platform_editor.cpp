@@ -365,6 +365,28 @@ TEST(CommandLine, ANewScoreSavesWhereTheArgumentSaysAndOpensAgain)
     unlink(path.c_str());
 }
 
+// Writes a score of one C note at step 0, `leng` steps long, with the
+// cursor on it.
+bool onenote(const std::string& path, int32_t ver, int32_t leng)
+{
+    int32_t head[6] = {ver, 0, 55, 40, 0, 100};
+    int32_t note[4] = {0, leng, 3, 1};
+    int32_t sentinel[4] = {3600000, 0, 0, 0};
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    std::fwrite(head, 4, 6, f);
+    for (int32_t* r : {note, sentinel}) {
+        std::fwrite(r, 4, 4, f);
+        std::fputc(0, f);
+        int32_t ext = 0;
+        std::fwrite(&ext, 4, 1, f);
+    }
+    int32_t end = -1;
+    std::fwrite(&end, 4, 1, f);
+    return std::fclose(f) == 0;
+}
+
 // A score of another version opens from the command line as it does from
 // the menu, and "--" lets a name begin with '-'.
 TEST(CommandLine, AnotherVersionAndANameAfterDoubleDash)
@@ -372,24 +394,7 @@ TEST(CommandLine, AnotherVersionAndANameAfterDoubleDash)
     std::string dir = "/tmp/pve2e-v1-" + std::to_string(getpid());
     mkdir(dir.c_str(), 0700);
     std::string path = dir + "/-v1.pvx";
-    {
-        // Version 1, cursor on a note at step 0 of the C row.
-        int32_t head[6] = {1, 0, 55, 40, 0, 100};
-        int32_t note[4] = {0, 2, 3, 1};
-        int32_t sentinel[4] = {3600000, 0, 0, 0};
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_TRUE(f);
-        std::fwrite(head, 4, 6, f);
-        for (int32_t* r : {note, sentinel}) {
-            std::fwrite(r, 4, 4, f);
-            std::fputc(0, f);
-            int32_t ext = 0;
-            std::fwrite(&ext, 4, 1, f);
-        }
-        int32_t end = -1;
-        std::fwrite(&end, 4, 1, f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(onenote(path, 1, 2)); // version 1, the cursor on the note
     session s(SCRW, SCRH, "--", PV_EDITOR, path);
     ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; })) << s.screen();
     s.send("\x03");
@@ -397,4 +402,22 @@ TEST(CommandLine, AnotherVersionAndANameAfterDoubleDash)
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     unlink(path.c_str());
     rmdir(dir.c_str());
+}
+
+// Esc during playback stops it at once, in the real terminal too.
+TEST(Editor, EscapeStopsPlayback)
+{
+    std::string path = "/tmp/pve2e-esc-" + std::to_string(getpid()) + ".pvx";
+    ASSERT_TRUE(onenote(path, 2, 90)); // nine seconds
+    session s(SCRW, SCRH, path);
+    ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; })) << s.screen();
+    s.send("\r\t\t\t\t\t\t\t\t\r"); // the play dialog, OK
+    ASSERT_TRUE(s.until([&] { return s.screen().find("正在播放") != std::string::npos; })) << s.screen();
+    s.send("\x1b");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; }, 1500))
+        << "stopped within moments, not after nine seconds\n" << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.finish());
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    unlink(path.c_str());
 }
