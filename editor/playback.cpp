@@ -40,6 +40,12 @@ void playmsg(const sview& v)
 
 void startplay(seditor& ed, edrun& r)
 {
+    // The request names the score on a line of its own: a name that breaks
+    // the line would break the request.
+    if (ed.doc.filepath.find_first_of("\r\n") != std::string::npos) {
+        r.msg = "无法播放：文件名含换行";
+        return;
+    }
     sview& v = ed.view;
     splay& play = ed.plays.play;
     r.tmpmousex = v.mousex;

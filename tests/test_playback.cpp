@@ -244,3 +244,18 @@ TEST_F(Playback, EscapeStopsAtOnceAndOtherKeysWait)
     EXPECT_EQ(te.view.mousey, 30);
     EXPECT_EQ(grow(scr, te.view.winheig + 3, te.view.winleng - 6, te.view.winleng + 8), "不可创建新音符") << "the mode message again, not the play message";
 }
+
+// A score whose name breaks the request's line is not played: no request,
+// and the status row says why.
+TEST_F(Playback, ANameWithALineBreakIsNotPlayed)
+{
+    score({{0, 3, 1, 5, false}}, 10);
+    te.doc.filepath = "two\nlines.pvx";
+    playall();
+    std::string status;
+    tio.onkey = [&] { status = grow(scr, te.view.winheig + 3, 80, te.view.winleng + 8); };
+    edit(te, false);
+    EXPECT_TRUE(nomarker());
+    EXPECT_FALSE(std::ifstream("beepset.tmp").good());
+    EXPECT_EQ(status, "      无法播放：文件名含换行");
+}
