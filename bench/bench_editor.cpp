@@ -5,7 +5,11 @@
 // editor runs on scripted keys; frames go through the real renderer into
 // memory, so the figures include building every frame's bytes.
 //
-// Part 2: bytes written for one 'd' within the view, one 's', one Space and
+// Part 2: CPU time per key for Space, Backspace, Ctrl+Z and Ctrl+Y with the
+// undo history recording and replaying them, and the memory the history
+// holds after 100,000 edits.
+//
+// Part 3: bytes written for one 'd' within the view, one 's', one Space and
 // one full repaint, beside the number of cells that actually change.
 #include "console/console.h"
 #include "score/ring.h"
@@ -20,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
 #include <unistd.h>
 
 // The editor state the benchmark drives.
@@ -112,6 +117,84 @@ double perkey(int n, int col, const std::string& pattern, int count)
     return (t1 - t0) * 1e6 / count;
 }
 
+// Undo and redo: one run (the history lives as long as the run) of `count`
+// Spaces making a note and Backspaces taking it again, then Ctrl+Z over all
+// of them, then Ctrl+Y over all of them. Prints CPU microseconds per key of
+// each kind.
+void undobench(int n, int count)
+{
+    makescore(n);
+    const int mid = (n / 2) * 3 + 2;
+    te.view.mousex = mid;
+    te.view.mousey = 55;
+    te.view.leftlo = mid - 50;
+    te.view.toplo = 40;
+    te.doc.musicleng = n * 3;
+    keys.clear();
+    for (int i = 0; i < count; i++)
+        keys.push_back(i % 2 == 0 ? ' ' : '\b');
+    for (int i = 0; i < count; i++)
+        keys.push_back(26);
+    for (int i = 0; i < count; i++)
+        keys.push_back(25);
+    // The time at each change of key, read as the key is handed over.
+    static std::vector<double> marks;
+    static int lastkey;
+    marks.clear();
+    lastkey = -1;
+    io.key = [] {
+        if (keys.empty()) {
+            marks.push_back(cpusec());
+            return KEY_END;
+        }
+        int k = keys.front();
+        keys.pop_front();
+        const int kind = k == 26 ? 1 : k == 25 ? 2 : 0; // edit, undo, redo
+        if (kind != lastkey)
+            marks.push_back(cpusec());
+        lastkey = kind;
+        return k;
+    };
+    edit(te, false);
+    io.key = nextkey;
+    if (marks.size() != 4)
+        return;
+    const double edits = (marks[1] - marks[0]) * 1e6 / count;
+    const double undo = (marks[2] - marks[1]) * 1e6 / count;
+    const double redo = (marks[3] - marks[2]) * 1e6 / count;
+    std::printf("%10d %14.2f %14.2f %14.2f\n", n, edits, undo, redo);
+}
+
+// Heap held after 100,000 edits beyond what the score itself holds: Space
+// and Backspace at one place leave the score as it was.
+void undomemory()
+{
+    makescore(1000000);
+    te.view.mousex = 1500002;
+    te.view.mousey = 55;
+    te.view.leftlo = 1500000 - 50;
+    te.view.toplo = 40;
+    te.doc.musicleng = 3000000;
+    keys.clear();
+    for (int i = 0; i < 100000; i++)
+        keys.push_back(i % 2 == 0 ? ' ' : '\b');
+    static size_t before, after;
+    before = mallinfo2().uordblks;
+    io.key = [] {
+        if (keys.empty()) {
+            after = mallinfo2().uordblks;
+            return KEY_END;
+        }
+        int k = keys.front();
+        keys.pop_front();
+        return k;
+    };
+    edit(te, false);
+    io.key = nextkey;
+    std::printf("heap held by the history after 100,000 edits: %.2f MB (%zu steps of %zu bytes)\n",
+                static_cast<double>(after - before) / 1048576.0, te.hist.steps.size(), sizeof(sstep));
+}
+
 } // namespace
 
 int main()
@@ -163,6 +246,12 @@ int main()
         double bk = perkey(n, mid - 2, "\b", keysn);
         std::printf("%10d %14.2f %16.2f %14.2f %14.2f\n", n, din, dedge, spbk, bk);
     }
+
+    std::printf("\nUndo history, CPU time per key (microseconds)\n");
+    std::printf("%10s %14s %14s %14s\n", "notes", "Space/Bksp", "Ctrl+Z", "Ctrl+Y");
+    for (int n : {1000, 1000000})
+        undobench(n, 20000);
+    undomemory();
 
     // Bytes per frame against the cells that change.
     makescore(1000);

@@ -27,6 +27,7 @@ const char* usage =
     "  空格        创建音符或延长音符      退格  缩短或删除音符\n"
     "  b           试听光标所在行的音高    回车  播放设置\n"
     "  Ctrl+S      保存                    Tab   菜单栏（a d w s 移动，回车选择）\n"
+    "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
     "  --help      显示本说明\n"
