@@ -142,7 +142,7 @@ void undobench(int n, int count)
     static int lastkey;
     marks.clear();
     lastkey = -1;
-    io.key = [] {
+    scr.io.key = [] {
         if (keys.empty()) {
             marks.push_back(cpusec());
             return KEY_END;
@@ -156,7 +156,7 @@ void undobench(int n, int count)
         return k;
     };
     edit(te, false);
-    io.key = nextkey;
+    scr.io.key = nextkey;
     if (marks.size() != 4)
         return;
     const double edits = (marks[1] - marks[0]) * 1e6 / count;
@@ -180,7 +180,7 @@ void undomemory()
         keys.push_back(i % 2 == 0 ? ' ' : '\b');
     static size_t before, after;
     before = mallinfo2().uordblks;
-    io.key = [] {
+    scr.io.key = [] {
         if (keys.empty()) {
             after = mallinfo2().uordblks;
             return KEY_END;
@@ -190,7 +190,7 @@ void undomemory()
         return k;
     };
     edit(te, false);
-    io.key = nextkey;
+    scr.io.key = nextkey;
     std::printf("heap held by the history after 100,000 edits: %.2f MB (%zu steps of %zu bytes)\n",
                 static_cast<double>(after - before) / 1048576.0, te.hist.steps.size(), sizeof(sstep));
 }
@@ -204,11 +204,11 @@ int main()
     char dir[] = "/tmp/pvbench.XXXXXX";
     if (!mkdtemp(dir) || chdir(dir) != 0)
         return 1;
-    io = conio{};
-    io.show = show;
-    io.key = nextkey;
-    io.now = now;
-    io.sleep = [](int) {};
+    scr.io = conio{};
+    scr.io.show = show;
+    scr.io.key = nextkey;
+    scr.io.now = now;
+    scr.io.sleep = [](int) {};
     (void)benchkey;
     te = seditor{};
     tbset(te.bar);
@@ -271,7 +271,7 @@ int main()
             keys.push_back(static_cast<unsigned char>(c));
         framebytes = framecells = 0;
         measuring = false;
-        io.key = [] {
+        scr.io.key = [] {
             if (keys.empty())
                 return KEY_END;
             int c = keys.front();
@@ -290,7 +290,7 @@ int main()
     // A full repaint: a fresh screen, everything drawn.
     {
         keys.clear();
-        io.key = nextkey;
+        scr.io.key = nextkey;
         rinvalidate(screen);
         shown = Grid{};
         framebytes = framecells = 0;

@@ -75,21 +75,21 @@ int main()
         }
     });
 
-    io = conio{};
-    io.show = show;
-    io.key = [] {
+    scr.io = conio{};
+    scr.io.show = show;
+    scr.io.key = [] {
         if (keys.empty())
             return KEY_END;
         int k = keys.front();
         keys.pop_front();
         return k;
     };
-    io.sleep = [](int ms) {
+    scr.io.sleep = [](int ms) {
         timespec ts{ms / 1000, (ms % 1000) * 1000000L};
         while (nanosleep(&ts, &ts) != 0) {
         }
     };
-    io.now = [] {
+    scr.io.now = [] {
         timespec ts;
         clock_gettime(CLOCK_REALTIME, &ts);
         return stimems{ts.tv_sec, static_cast<short>(ts.tv_nsec / 1000000)};

@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-Grid scr;
-conio io;
+sconsole scr;
 
 void gotoxy(int x, int y) { gmove(scr, x, y); }
 
@@ -51,33 +50,33 @@ void cls()
 
 void cflush()
 {
-    if (io.show)
-        io.show(scr);
+    if (scr.io.show)
+        scr.io.show(scr);
 }
 
 int getch()
 {
     cflush();
-    return io.key ? io.key() : KEY_END;
+    return scr.io.key ? scr.io.key() : KEY_END;
 }
 
 void Sleep(int ms)
 {
     cflush();
-    if (io.sleep && ms > 0)
-        io.sleep(ms);
+    if (scr.io.sleep && ms > 0)
+        scr.io.sleep(ms);
 }
 
-bool stopasked() { return io.stop && io.stop(); }
+bool stopasked() { return scr.io.stop && scr.io.stop(); }
 
 bool Sleepesc(int ms)
 {
     cflush();
-    if (io.sleepesc)
-        return io.sleepesc(ms);
+    if (scr.io.sleepesc)
+        return scr.io.sleepesc(ms);
     Sleep(ms);
     return false;
 }
 
-stimems gettimems() { return io.now ? io.now() : stimems{}; }
+stimems gettimems() { return scr.io.now ? scr.io.now() : stimems{}; }
 

@@ -27,8 +27,13 @@ struct conio {
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
 };
 
-extern Grid scr;
-extern conio io;
+// The console: the grid everything is drawn into and the hooks that connect
+// it to a terminal. One for the process, as a terminal is one; every drawing
+// primitive writes here.
+struct sconsole : Grid {
+    conio io;
+};
+extern sconsole scr;
 
 
 void gotoxy(int x, int y);

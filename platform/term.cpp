@@ -5,6 +5,7 @@
 #include "platform/keys.h"
 #include "platform/proc.h"
 #include "platform/render.h"
+#include "platform/signals.h"
 
 #include <cerrno>
 #include <csignal>
@@ -30,49 +31,45 @@ constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
 
 const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
 
-termios saved;          // the terminal's modes before we started
-termios rawmodes;       // our key-by-key modes
-bool intty = false;     // standard input is the terminal (not a file or pipe)
-bool atexitdone = false;
-
-volatile sig_atomic_t active = 0;  // the terminal is ours: restore on the way out
-volatile sig_atomic_t stopsig = 0; // first stop signal received
-volatile sig_atomic_t winch = 0;   // the window size changed
-volatile sig_atomic_t tstp = 0;    // asked to stop for a while (SIGTSTP from outside)
-volatile sig_atomic_t chld = 0;    // a child (a player) ended: reap it
-int wake[2] = {-1, -1};            // the handlers write here so that poll wakes up
+// The terminal as this program holds it. One record for the process: the
+// terminal is one, and the exit paths (atexit, the fatal signal handler)
+// must reach it without being handed anything.
+struct sterminal {
+    termios saved;          // the terminal's modes before we started
+    termios rawmodes;       // our key-by-key modes
+    bool intty = false;     // standard input is the terminal (not a file or pipe)
+    bool atexitdone = false;
+    struct sigaction oldactions[NSIG];
+    bool handled[NSIG] = {};
+    Screen screen;
+    const Grid* lastgrid = nullptr;
+    bool small = false;   // the terminal is smaller than the screen; the notice shows
+    bool ended = false;   // the input has ended; every further read says so
+    std::deque<int> ahead; // keys typed during a sleep, for the reads after it
+    keydec dec;
+    char inbuf[512];
+    size_t inpos = 0, inlen = 0;
+} term;
 
 const int stopsignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 const int fatalsignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
-struct sigaction oldactions[NSIG];
-bool handled[NSIG];
-
-Screen screen;
-const Grid* lastgrid = nullptr;
-bool small = false;   // the terminal is smaller than the screen; the notice shows
-bool ended = false;   // the input has ended; every further read says so
-std::deque<int> ahead; // keys typed during a sleep, for the reads after it
-
-keydec dec;
-char inbuf[512];
-size_t inpos = 0, inlen = 0;
 
 void onsignal(int sig)
 {
     int e = errno;
     if (sig == SIGWINCH)
-        winch = 1;
+        sigs.winch = 1;
     else if (sig == SIGTSTP)
-        tstp = 1;
+        sigs.tstp = 1;
     else if (sig == SIGCHLD)
-        chld = 1;
+        sigs.chld = 1;
     else {
-        if (!stopsig)
-            stopsig = sig;
+        if (!sigs.stopsig)
+            sigs.stopsig = sig;
         fileiostop(); // a file write waiting on a pipe or a slow disk gives up
     }
-    if (wake[1] >= 0) {
-        ssize_t n = write(wake[1], "x", 1);
+    if (sigs.wake[1] >= 0) {
+        ssize_t n = write(sigs.wake[1], "x", 1);
         (void)n;
     }
     errno = e;
@@ -82,14 +79,14 @@ void onsignal(int sig)
 // then let the signal do what it did before (a core dump, a sanitizer report).
 void onfatal(int sig)
 {
-    if (active) {
-        active = 0;
+    if (sigs.active) {
+        sigs.active = 0;
         ssize_t n = write(outfd, restorebytes, sizeof restorebytes - 1);
         (void)n;
-        if (intty)
-            tcsetattr(infd, TCSANOW, &saved);
+        if (term.intty)
+            tcsetattr(infd, TCSANOW, &term.saved);
     }
-    struct sigaction old = oldactions[sig];
+    struct sigaction old = term.oldactions[sig];
     if (old.sa_handler == SIG_IGN) {
         std::memset(&old, 0, sizeof old);
         old.sa_handler = SIG_DFL;
@@ -106,23 +103,23 @@ void install(int sig, void (*fn)(int), int flags = 0)
     sa.sa_handler = fn;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = flags;
-    if (sigaction(sig, &sa, &oldactions[sig]) == 0)
-        handled[sig] = true;
+    if (sigaction(sig, &sa, &term.oldactions[sig]) == 0)
+        term.handled[sig] = true;
 }
 
 // Collects the players that ended since the last look.
 void reapifended()
 {
-    if (!chld)
+    if (!sigs.chld)
         return;
-    chld = 0;
+    sigs.chld = 0;
     reapchildren();
 }
 
 void drainwake()
 {
     char b[64];
-    while (wake[0] >= 0 && read(wake[0], b, sizeof b) > 0) {
+    while (sigs.wake[0] >= 0 && read(sigs.wake[0], b, sizeof b) > 0) {
     }
 }
 
@@ -141,7 +138,7 @@ void writeall(const char* p, size_t n)
             poll(&pf, 1, 100);
         } else {
             // The terminal is gone; nothing shown is known any more.
-            rinvalidate(screen);
+            rinvalidate(term.screen);
             return;
         }
     }
@@ -160,8 +157,8 @@ int64_t monoms()
 // timeout, -1 when a signal came.
 int waitinput(int waitms)
 {
-    pollfd pf[2] = {{infd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-    int r = poll(pf, wake[0] >= 0 ? 2 : 1, waitms);
+    pollfd pf[2] = {{infd, POLLIN, 0}, {sigs.wake[0], POLLIN, 0}};
+    int r = poll(pf, sigs.wake[0] >= 0 ? 2 : 1, waitms);
     if (r < 0)
         return errno == EINTR ? -1 : 1; // a poll error: let read report it
     if (r > 0 && (pf[1].revents & POLLIN)) {
@@ -175,24 +172,24 @@ int waitinput(int waitms)
 // The decoder's byte source: the terminal, through a small buffer.
 int termbyte(void*, int waitms)
 {
-    if (inpos < inlen)
-        return static_cast<unsigned char>(inbuf[inpos++]);
-    if (ended || stopsig)
+    if (term.inpos < term.inlen)
+        return static_cast<unsigned char>(term.inbuf[term.inpos++]);
+    if (term.ended || sigs.stopsig)
         return KB_END;
     int r = waitinput(waitms);
-    if (stopsig)
+    if (sigs.stopsig)
         return KB_END;
     if (r <= 0)
         return KB_NONE;
-    ssize_t n = read(infd, inbuf, sizeof inbuf);
+    ssize_t n = read(infd, term.inbuf, sizeof term.inbuf);
     if (n > 0) {
-        inpos = 1;
-        inlen = static_cast<size_t>(n);
-        return static_cast<unsigned char>(inbuf[0]);
+        term.inpos = 1;
+        term.inlen = static_cast<size_t>(n);
+        return static_cast<unsigned char>(term.inbuf[0]);
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN))
         return KB_NONE;
-    ended = true; // end of file, a hangup or a read error
+    term.ended = true; // end of file, a hangup or a read error
     return KB_END;
 }
 
@@ -203,33 +200,33 @@ void shownotice()
     std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
     s += smallnotice;
     writeall(s);
-    rinvalidate(screen);
+    rinvalidate(term.screen);
 }
 
 // Looks at the window size after a change (or at the start).
 void checksize()
 {
-    winch = 0;
+    sigs.winch = 0;
     winsize ws;
     bool fits = true;
     if (ioctl(outfd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0)
         fits = ws.ws_col >= SCRW && ws.ws_row >= SCRH;
     // Terminals redraw, reflow or clear on a resize: repaint everything.
-    rinvalidate(screen);
-    small = !fits;
-    if (small)
+    rinvalidate(term.screen);
+    term.small = !fits;
+    if (term.small)
         shownotice();
 }
 
 void termshow(const Grid& g)
 {
-    lastgrid = &g;
-    if (winch)
+    term.lastgrid = &g;
+    if (sigs.winch)
         checksize();
-    if (small || !active)
+    if (term.small || !sigs.active)
         return;
     std::string out;
-    rframe(screen, g, out);
+    rframe(term.screen, g, out);
     if (!out.empty())
         writeall(out);
 }
@@ -240,25 +237,25 @@ void termshow(const Grid& g)
 bool waitlarge()
 {
     for (;;) {
-        if (stopsig || ended)
+        if (sigs.stopsig || term.ended)
             return false;
-        if (winch) {
+        if (sigs.winch) {
             checksize();
-            if (!small && lastgrid)
-                termshow(*lastgrid);
+            if (!term.small && term.lastgrid)
+                termshow(*term.lastgrid);
         }
-        if (!small)
+        if (!term.small)
             return true;
-        int k = keyread(dec);
+        int k = keyread(term.dec);
         if (k == KEY_END)
             return false;
-        dec.next = -1; // typed while the screen could not be seen
+        term.dec.next = -1; // typed while the screen could not be seen
     }
 }
 
 void setmodes(const termios& t)
 {
-    if (!intty)
+    if (!term.intty)
         return;
     while (tcsetattr(infd, TCSANOW, &t) != 0 && errno == EINTR) {
     }
@@ -269,12 +266,12 @@ void setmodes(const termios& t)
 // the whole screen repainted, when it continues.
 void suspendnow()
 {
-    if (!tstp || !active)
+    if (!sigs.tstp || !sigs.active)
         return;
-    tstp = 0;
+    sigs.tstp = 0;
     writeall(restorebytes, sizeof restorebytes - 1);
-    if (intty)
-        setmodes(saved);
+    if (term.intty)
+        setmodes(term.saved);
     struct sigaction dfl, ours;
     std::memset(&dfl, 0, sizeof dfl);
     dfl.sa_handler = SIG_DFL;
@@ -282,19 +279,19 @@ void suspendnow()
     sigaction(SIGTSTP, &dfl, &ours);
     raise(SIGTSTP); // stops here until SIGCONT
     sigaction(SIGTSTP, &ours, nullptr);
-    if (intty)
-        setmodes(rawmodes);
+    if (term.intty)
+        setmodes(term.rawmodes);
     writeall(startbytes, sizeof startbytes - 1);
-    winch = 1; // the size may have changed meanwhile; repaint everything
-    if (lastgrid)
-        termshow(*lastgrid);
+    sigs.winch = 1; // the size may have changed meanwhile; repaint everything
+    if (term.lastgrid)
+        termshow(*term.lastgrid);
 }
 
 int termkey()
 {
-    if (!ahead.empty()) {
-        int k = ahead.front();
-        ahead.pop_front();
+    if (!term.ahead.empty()) {
+        int k = term.ahead.front();
+        term.ahead.pop_front();
         return k;
     }
     for (;;) {
@@ -302,11 +299,11 @@ int termkey()
         reapifended();
         if (!waitlarge())
             return KEY_END;
-        int k = keyread(dec);
+        int k = keyread(term.dec);
         if (k == KEY_NONE)
             continue; // a signal: look at the flags again
-        if (k >= 0 && small) {
-            dec.next = -1;
+        if (k >= 0 && term.small) {
+            term.dec.next = -1;
             continue;
         }
         return k;
@@ -319,15 +316,15 @@ int termkey()
 bool readahead(bool esc)
 {
     do {
-        int k = keyread(dec);
+        int k = keyread(term.dec);
         if (k == KEY_NONE)
             break;
         if (esc && k == KEY_ESC)
             return true;
-        ahead.push_back(k);
+        term.ahead.push_back(k);
         if (k == KEY_END)
             break;
-    } while (dec.next >= 0 || !dec.held.empty() || inpos < inlen);
+    } while (term.dec.next >= 0 || !term.dec.held.empty() || term.inpos < term.inlen);
     return false;
 }
 
@@ -339,14 +336,14 @@ bool termwait(int ms, bool esc)
     for (;;) {
         suspendnow();
         reapifended();
-        if (stopsig)
+        if (sigs.stopsig)
             return false;
         int64_t left = until - monoms();
         if (left <= 0)
             return false;
-        if (!esc || ended) {
-            pollfd pf{wake[0], POLLIN, 0};
-            int r = poll(&pf, wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+        if (!esc || term.ended) {
+            pollfd pf{sigs.wake[0], POLLIN, 0};
+            int r = poll(&pf, sigs.wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
             if (r > 0)
                 drainwake();
             continue;
@@ -367,22 +364,22 @@ stimems termnow()
 
 } // namespace
 
-int termsignal() { return stopsig; }
+int termsignal() { return sigs.stopsig; }
 
 void termstop()
 {
-    if (!active)
+    if (!sigs.active)
         return;
-    active = 0;
+    sigs.active = 0;
     writeall(restorebytes, sizeof restorebytes - 1);
-    if (intty)
-        tcsetattr(infd, TCSANOW, &saved);
+    if (term.intty)
+        tcsetattr(infd, TCSANOW, &term.saved);
     for (int s = 1; s < NSIG; s++)
-        if (handled[s]) {
-            sigaction(s, &oldactions[s], nullptr);
-            handled[s] = false;
+        if (term.handled[s]) {
+            sigaction(s, &term.oldactions[s], nullptr);
+            term.handled[s] = false;
         }
-    for (int& fd : wake)
+    for (int& fd : sigs.wake)
         if (fd >= 0) {
             close(fd);
             fd = -1;
@@ -395,54 +392,54 @@ int termstart()
         std::fputs("pellavine: standard output is not a terminal\n", stderr);
         return 1;
     }
-    if (active)
+    if (sigs.active)
         return 0;
-    stopsig = 0;
-    winch = 0;
-    chld = 1; // children started before the terminal was taken
+    sigs.stopsig = 0;
+    sigs.winch = 0;
+    sigs.chld = 1; // children started before the terminal was taken
 
-    ended = false;
-    small = false;
-    lastgrid = nullptr;
-    inpos = inlen = 0;
-    dec = keydec{};
-    dec.get = termbyte;
-    dec.clock = termclock;
-    screen = Screen{};
+    term.ended = false;
+    term.small = false;
+    term.lastgrid = nullptr;
+    term.inpos = term.inlen = 0;
+    term.dec = keydec{};
+    term.dec.get = termbyte;
+    term.dec.clock = termclock;
+    term.screen = Screen{};
 
-    intty = isatty(infd) && tcgetattr(infd, &saved) == 0;
-    if (intty) {
-        rawmodes = saved;
+    term.intty = isatty(infd) && tcgetattr(infd, &term.saved) == 0;
+    if (term.intty) {
+        term.rawmodes = term.saved;
         // Key by key, exactly as typed:
-        rawmodes.c_lflag &= ~ECHO;    // nothing typed is shown by the terminal
-        rawmodes.c_lflag &= ~ECHONL;  // not even newlines
-        rawmodes.c_lflag &= ~ICANON;  // no line editing: each byte arrives at once
-        rawmodes.c_lflag &= ~ISIG;    // Ctrl+C, Ctrl+\ and Ctrl+Z arrive as 3, 28, 26
-        rawmodes.c_lflag &= ~IEXTEN;  // Ctrl+V and Ctrl+O arrive as 22 and 15
-        rawmodes.c_iflag &= ~IXON;    // no flow control: Ctrl+S and Ctrl+Q arrive as 19 and 17
-        rawmodes.c_iflag &= ~IXOFF;   // and we never send it either
-        rawmodes.c_iflag &= ~ICRNL;   // Enter arrives as 13
-        rawmodes.c_iflag &= ~INLCR;   // Ctrl+J arrives as 10
-        rawmodes.c_iflag &= ~IGNCR;   // a CR is never dropped
-        rawmodes.c_iflag &= ~ISTRIP;  // all eight bits of UTF-8 bytes
-        rawmodes.c_iflag &= ~BRKINT;  // a break is not an interrupt
-        rawmodes.c_iflag &= ~PARMRK;  // no parity marks in the byte stream
-        rawmodes.c_iflag &= ~INPCK;
-        rawmodes.c_oflag &= ~OPOST;   // output goes out unchanged ("\n" only moves down)
-        rawmodes.c_cflag &= ~(CSIZE | PARENB);
-        rawmodes.c_cflag |= CS8;      // eight-bit characters
-        rawmodes.c_cc[VMIN] = 1;      // a read returns as soon as one byte is there
-        rawmodes.c_cc[VTIME] = 0;     // with no timer (waits are done with poll)
-        setmodes(rawmodes);
+        term.rawmodes.c_lflag &= ~ECHO;    // nothing typed is shown by the terminal
+        term.rawmodes.c_lflag &= ~ECHONL;  // not even newlines
+        term.rawmodes.c_lflag &= ~ICANON;  // no line editing: each byte arrives at once
+        term.rawmodes.c_lflag &= ~ISIG;    // Ctrl+C, Ctrl+\ and Ctrl+Z arrive as 3, 28, 26
+        term.rawmodes.c_lflag &= ~IEXTEN;  // Ctrl+V and Ctrl+O arrive as 22 and 15
+        term.rawmodes.c_iflag &= ~IXON;    // no flow control: Ctrl+S and Ctrl+Q arrive as 19 and 17
+        term.rawmodes.c_iflag &= ~IXOFF;   // and we never send it either
+        term.rawmodes.c_iflag &= ~ICRNL;   // Enter arrives as 13
+        term.rawmodes.c_iflag &= ~INLCR;   // Ctrl+J arrives as 10
+        term.rawmodes.c_iflag &= ~IGNCR;   // a CR is never dropped
+        term.rawmodes.c_iflag &= ~ISTRIP;  // all eight bits of UTF-8 bytes
+        term.rawmodes.c_iflag &= ~BRKINT;  // a break is not an interrupt
+        term.rawmodes.c_iflag &= ~PARMRK;  // no parity marks in the byte stream
+        term.rawmodes.c_iflag &= ~INPCK;
+        term.rawmodes.c_oflag &= ~OPOST;   // output goes out unchanged ("\n" only moves down)
+        term.rawmodes.c_cflag &= ~(CSIZE | PARENB);
+        term.rawmodes.c_cflag |= CS8;      // eight-bit characters
+        term.rawmodes.c_cc[VMIN] = 1;      // a read returns as soon as one byte is there
+        term.rawmodes.c_cc[VTIME] = 0;     // with no timer (waits are done with poll)
+        setmodes(term.rawmodes);
     }
 
-    if (pipe(wake) == 0) {
-        for (int fd : wake) {
+    if (pipe(sigs.wake) == 0) {
+        for (int fd : sigs.wake) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
             fcntl(fd, F_SETFD, FD_CLOEXEC);
         }
     } else {
-        wake[0] = wake[1] = -1;
+        sigs.wake[0] = sigs.wake[1] = -1;
     }
     for (int s : stopsignals)
         install(s, onsignal);
@@ -454,19 +451,19 @@ int termstart()
     for (int s : fatalsignals)
         install(s, onfatal);
 
-    active = 1;
-    if (!atexitdone) {
+    sigs.active = 1;
+    if (!term.atexitdone) {
         std::atexit(termstop);
-        atexitdone = true;
+        term.atexitdone = true;
     }
     writeall(startbytes, sizeof startbytes - 1);
     checksize();
 
-    io.show = termshow;
-    io.key = termkey;
-    io.sleep = termsleep;
-    io.sleepesc = [](int ms) { return termwait(ms, true); };
-    io.now = termnow;
-    io.stop = [] { return stopsig != 0; };
+    scr.io.show = termshow;
+    scr.io.key = termkey;
+    scr.io.sleep = termsleep;
+    scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
+    scr.io.now = termnow;
+    scr.io.stop = [] { return sigs.stopsig != 0; };
     return 0;
 }

@@ -140,9 +140,9 @@ struct FileTest : ::testing::Test {
         ASSERT_NE(mkdtemp(t), nullptr);
         dir = t;
         chmod(dir.c_str(), 0755);
-        oldio = io;
-        io = conio{};
-        io.key = scriptkey;
+        oldio = scr.io;
+        scr.io = conio{};
+        scr.io.key = scriptkey;
         keys.clear();
         oldcwd = fs::current_path().string();
         cls();
@@ -150,7 +150,7 @@ struct FileTest : ::testing::Test {
     }
     void TearDown() override
     {
-        io = oldio;
+        scr.io = oldio;
         fs::current_path(oldcwd);
         fs::remove_all(dir);
         edreset();

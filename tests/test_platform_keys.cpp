@@ -270,14 +270,14 @@ static std::string typedline(const std::string& bytes)
     typingdec.get = scriptget;
     typingdec.clock = scriptclock;
     typingdec.ctx = &s;
-    conio old = io;
-    io = conio{};
-    io.key = [] { return keyread(typingdec); };
+    conio old = scr.io;
+    scr.io = conio{};
+    scr.io.key = [] { return keyread(typingdec); };
     cls();
     gotoxy(10, 5);
     std::string line;
     bool entered = getline(line, 20);
-    io = old;
+    scr.io = old;
     return entered ? line : "<end>";
 }
 

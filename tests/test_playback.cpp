@@ -149,7 +149,7 @@ TEST_F(Playback, ALatePassIsCaughtUp)
     // Every frame is shown before the wait of its step, a wait of 0 included.
     static std::vector<std::pair<int, int64_t>> frames; // marker column, clock
     frames.clear();
-    io.show = [](const Grid&) {
+    scr.io.show = [](const Grid&) {
         if (frames.empty() || frames.back().first != te.view.mousex)
             frames.push_back({te.view.mousex, tio.nowms});
     };

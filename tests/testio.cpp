@@ -65,11 +65,11 @@ void tioreset(int64_t startms)
 {
     tio = scriptio{};
     tio.nowms = startms;
-    io = conio{};
-    io.show = nullptr;
-    io.key = tkey;
-    io.sleep = tsleep;
-    io.sleepesc = [](int ms) {
+    scr.io = conio{};
+    scr.io.show = nullptr;
+    scr.io.key = tkey;
+    scr.io.sleep = tsleep;
+    scr.io.sleepesc = [](int ms) {
         // An Escape typed meanwhile is taken out of the keys and ends the sleep.
         for (auto i = tio.keys.begin(); i != tio.keys.end(); ++i)
             if (*i == KEY_ESC) {
@@ -81,7 +81,7 @@ void tioreset(int64_t startms)
         tsleep(ms);
         return false;
     };
-    io.now = tnow;
+    scr.io.now = tnow;
     cls();
 }
 

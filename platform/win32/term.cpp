@@ -347,10 +347,10 @@ int termstart()
     writeall(startbytes, sizeof startbytes - 1);
     checksize();
 
-    io.show = termshow;
-    io.key = termkey;
-    io.sleep = termsleep;
-    io.now = termnow;
-    io.stop = [] { return stopsig != 0; };
+    scr.io.show = termshow;
+    scr.io.key = termkey;
+    scr.io.sleep = termsleep;
+    scr.io.now = termnow;
+    scr.io.stop = [] { return stopsig != 0; };
     return 0;
 }

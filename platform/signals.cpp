@@ -1,0 +1,3 @@
+#include "platform/signals.h"
+
+ssignals sigs;
