@@ -58,6 +58,20 @@ TEST(WinProc, PlayersRunInTheJobAndStop)
     procreset();
 }
 
+TEST(WinProc, AtMostEightPlayersRun)
+{
+    procreset();
+    setplayerpath(self());
+    SetEnvironmentVariableW(L"PV_CHILD", L"sleep");
+    for (int i = 0; i < MAXPLAYERS + 2; i++)
+        startplayer();
+    SetEnvironmentVariableW(L"PV_CHILD", nullptr);
+    EXPECT_EQ(liveplayers(), MAXPLAYERS);
+    stopplayers();
+    EXPECT_EQ(liveplayers(), 0);
+    procreset();
+}
+
 TEST(WinProc, ArgumentsArriveWhole)
 {
     procreset();
