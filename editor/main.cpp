@@ -8,12 +8,11 @@
 #include "editor/editor.h"
 #include "files/files.h"
 #include "platform/term.h"
+#include "platform/utf8.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -36,8 +35,7 @@ const char* usage =
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
 int openarg(seditor& ed, const std::string& path)
 {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (pathmissing(path)) {
         // No file yet: a new score that Ctrl+S saves there.
         ed.doc.filepath = path;
         return 0;
@@ -58,8 +56,9 @@ int openarg(seditor& ed, const std::string& path)
 
 int main(int argc, char** argv)
 {
-    std::string arg = argc > 1 ? argv[1] : "";
-    if (argc > 2 || (arg.size() > 1 && arg[0] == '-' && arg != "--help" && arg != "--version")) {
+    const std::vector<std::string> args = utf8args(argc, argv);
+    std::string arg = args.size() > 1 ? args[1] : "";
+    if (args.size() > 2 || (arg.size() > 1 && arg[0] == '-' && arg != "--help" && arg != "--version")) {
         std::fprintf(stderr, "%s", usage);
         return 2;
     }

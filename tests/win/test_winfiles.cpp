@@ -3,6 +3,7 @@
 // file never written through a link, stops ending a blocked write, and
 // recovery files that never replace.
 #include "platform/fileio.h"
+#include "platform/utf8.h"
 #include "platform/win32/wide.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,22 @@ TEST_F(WinFiles, OldFileSurvivesAFailedReplaceAndFailuresSayWhy)
     EXPECT_EQ(cases[0].got.sys, ERROR_ACCESS_DENIED);
     EXPECT_EQ(read(p), "old");
     EXPECT_EQ(count(), 1);
+}
+
+TEST_F(WinFiles, CLibraryCallsTakeUtf8Names)
+{
+    std::string p = dir + "\\导出 声音.wav";
+    EXPECT_TRUE(pathmissing(p));
+    EXPECT_TRUE(pathmissing(dir + "\\没有\\x.pvx"));
+    EXPECT_FALSE(pathmissing(dir));
+    FILE* f = utf8fopen(p, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("RIFF", f);
+    std::fclose(f);
+    EXPECT_FALSE(pathmissing(p));
+    EXPECT_EQ(read(p), "RIFF");
+    EXPECT_EQ(utf8remove(p), 0);
+    EXPECT_EQ(count(), 0);
 }
 
 TEST_F(WinFiles, ReadingTellsWhatIsWrong)
