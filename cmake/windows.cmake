@@ -6,6 +6,8 @@
 # then give the C runtime UTF-8 file names and arguments) and know Windows 10.
 set(PV_MANIFEST_RC ${CMAKE_SOURCE_DIR}/cmake/pellavine.rc)
 target_sources(pellavine PRIVATE ${PV_MANIFEST_RC})
+# --version shows the project version, as on Linux (cmake/install.cmake).
+target_compile_definitions(pellavine PRIVATE PV_VERSION="${PROJECT_VERSION}")
 
 pv_layer(pvplayer DIRS tone/player USES pvplatform pvscore)
 add_executable(pellavine-beep tone/player/win32/main.cpp ${PV_MANIFEST_RC})

@@ -8,12 +8,11 @@
 #include "editor/editor.h"
 #include "files/files.h"
 #include "platform/term.h"
+#include "platform/utf8.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -38,8 +37,7 @@ const char* usage =
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
 int openarg(seditor& ed, const std::string& path)
 {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (pathmissing(path)) {
         // No file yet: a new score that Ctrl+S saves there.
         ed.doc.filepath = path;
         return 0;
@@ -66,12 +64,13 @@ struct sargs {
 
 // --help and --version stand alone; "--" ends the options, so that a score
 // whose name begins with '-' can be named after it.
-sargs parseargs(int argc, char** argv)
+sargs parseargs(const std::vector<std::string>& argv)
 {
     sargs a;
     bool options = true;
-    for (int i = 1; i < argc; i++) {
-        const std::string s = argv[i];
+    const size_t argc = argv.size();
+    for (size_t i = 1; i < argc; i++) {
+        const std::string& s = argv[i];
         if (options && s == "--") {
             options = false;
         } else if (options && (s == "--help" || s == "--version")) {
@@ -91,7 +90,7 @@ sargs parseargs(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const sargs args = parseargs(argc, argv);
+    const sargs args = parseargs(utf8args(argc, argv));
     switch (args.what) {
     case argwhat::bad:
         std::fprintf(stderr, "%s", usage);

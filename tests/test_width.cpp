@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -70,6 +71,19 @@ TEST(Width, InterfaceAndSampleCharacters)
     EXPECT_EQ(strwidth("e\xCC\x81t\xC3\xA9"), 3);
 }
 
+// Word characters for the line editor's Ctrl+W, from the table on both builds.
+TEST(WidthTable, WordClasses)
+{
+    const std::pair<char32_t, bool> cases[] = {
+        {U'a', true},  {U'Z', true},  {U'7', true},  {U'_', true},  {U'é', true},   {U'修', true},
+        {U'あ', true}, {U'²', true},  {U'Ⅻ', true},  {0x20000, true}, {U'‿', true}, // undertie: connector
+        {U' ', false}, {U'-', false}, {U'.', false}, {U'/', false}, {U'。', false}, {U'，', false},
+        {0x3000, false}, {0x0301, false}, {0x1F3B5, false}, {0x01, false}, {0x10FFFF, false},
+    };
+    for (const auto& [c, word] : cases)
+        EXPECT_EQ(tableword(c), word) << std::hex << static_cast<unsigned>(c);
+}
+
 #ifndef _WIN32
 // The checked-in table is what utf8proc says, for every code point: when
 // utf8proc changes, regenerate it with `./make.sh widthtable`.
@@ -78,12 +92,15 @@ TEST(WidthTable, MatchesUtf8proc)
     ASSERT_STREQ(widthtableversion, utf8proc_unicode_version());
     int wrong = 0;
     for (char32_t c = 0; c <= 0x10FFFF && wrong < 10; c++) {
+        int cat = utf8proc_category(static_cast<utf8proc_int32_t>(c));
         int w = utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
-        if (utf8proc_category(static_cast<utf8proc_int32_t>(c)) == UTF8PROC_CATEGORY_CC || w < 0)
+        if (cat == UTF8PROC_CATEGORY_CC || w < 0)
             w = 1;
-        if (tablewidth(c) != w) {
-            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c) << ": table " << tablewidth(c)
-                          << ", utf8proc " << w;
+        bool word = (cat >= UTF8PROC_CATEGORY_LU && cat <= UTF8PROC_CATEGORY_LO) ||
+                    (cat >= UTF8PROC_CATEGORY_ND && cat <= UTF8PROC_CATEGORY_PC);
+        if (tablewidth(c) != w || tableword(c) != word) {
+            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c) << ": table " << tablewidth(c) << "/"
+                          << tableword(c) << ", utf8proc " << w << "/" << word;
             wrong++;
         }
     }

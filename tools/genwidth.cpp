@@ -1,6 +1,7 @@
 // Writes console/widthtable.inc: the code point ranges whose width, as the
-// editor counts it with utf8proc, is not 1. Run by `./make.sh widthtable`
-// after utf8proc changes; the test WidthTable.MatchesUtf8proc says when.
+// editor counts it with utf8proc, is not 1, and the ranges of characters that
+// make words for the line editor. Run by `./make.sh widthtable` after
+// utf8proc changes; the test WidthTable.MatchesUtf8proc says when.
 #include <cstdio>
 #include <utf8proc.h>
 
@@ -10,6 +11,21 @@ static int width(utf8proc_int32_t c)
         return 1;
     int w = utf8proc_charwidth(c);
     return w < 0 ? 1 : w;
+}
+
+// Letters, numbers and connector punctuation: the classes the line editor's
+// Ctrl+W counts as parts of a word (console/lineedit.cpp).
+static bool word(utf8proc_int32_t c)
+{
+    switch (utf8proc_category(c)) {
+    case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
+    case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO:
+    case UTF8PROC_CATEGORY_ND: case UTF8PROC_CATEGORY_NL: case UTF8PROC_CATEGORY_NO:
+    case UTF8PROC_CATEGORY_PC:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int main()
@@ -30,7 +46,20 @@ int main()
         c = e + 1;
     }
     std::printf("};\n");
+    std::printf("const srange wordranges[] = {\n");
+    int words = 0;
+    for (utf8proc_int32_t c = 0; c <= 0x10FFFF; c++) {
+        if (!word(c))
+            continue;
+        utf8proc_int32_t e = c;
+        while (e + 1 <= 0x10FFFF && word(e + 1))
+            e++;
+        std::printf("    {0x%X, 0x%X},\n", static_cast<unsigned>(c), static_cast<unsigned>(e));
+        words++;
+        c = e;
+    }
+    std::printf("};\n");
     std::printf("const char unicodeversion[] = \"%s\";\n", utf8proc_unicode_version());
-    std::fprintf(stderr, "%d ranges\n", n);
+    std::fprintf(stderr, "%d width ranges, %d word ranges\n", n, words);
     return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The part of utf8proc's interface the console layer uses, for builds
-// without the library: widths from the generated table (console/widthtable),
-// a strict UTF-8 decoder and encoder with utf8proc's results.
+// without the library: widths and word classes from the generated table
+// (console/widthtable), a strict UTF-8 decoder and encoder with utf8proc's
+// results.
 #include "console/widthtable.h"
 
 #include <cstddef>
@@ -11,7 +12,20 @@ typedef int32_t utf8proc_int32_t;
 typedef uint8_t utf8proc_uint8_t;
 typedef std::ptrdiff_t utf8proc_ssize_t;
 
-enum { UTF8PROC_CATEGORY_CN = 0, UTF8PROC_CATEGORY_CC = 26 };
+// utf8proc's numbers for the categories the console asks about.
+enum {
+    UTF8PROC_CATEGORY_CN = 0,
+    UTF8PROC_CATEGORY_LU = 1,
+    UTF8PROC_CATEGORY_LL = 2,
+    UTF8PROC_CATEGORY_LT = 3,
+    UTF8PROC_CATEGORY_LM = 4,
+    UTF8PROC_CATEGORY_LO = 5,
+    UTF8PROC_CATEGORY_ND = 9,
+    UTF8PROC_CATEGORY_NL = 10,
+    UTF8PROC_CATEGORY_NO = 11,
+    UTF8PROC_CATEGORY_PC = 12,
+    UTF8PROC_CATEGORY_CC = 26,
+};
 constexpr utf8proc_ssize_t UTF8PROC_ERROR_INVALIDUTF8 = -3;
 
 // Decodes one character; its length in bytes, or a negative error for an
@@ -51,9 +65,14 @@ inline utf8proc_ssize_t utf8proc_iterate(const utf8proc_uint8_t* s, utf8proc_ssi
 
 inline int utf8proc_charwidth(utf8proc_int32_t c) { return tablewidth(static_cast<char32_t>(c)); }
 
+// Coarser than utf8proc's: the table keeps only what the console asks, so a
+// control character is CC, every letter, number and connector punctuation
+// (the word characters) is LO, and anything else is CN.
 inline int utf8proc_category(utf8proc_int32_t c)
 {
-    return (c >= 0 && c < 0x20) || (c >= 0x7F && c <= 0x9F) ? UTF8PROC_CATEGORY_CC : UTF8PROC_CATEGORY_CN;
+    if ((c >= 0 && c < 0x20) || (c >= 0x7F && c <= 0x9F))
+        return UTF8PROC_CATEGORY_CC;
+    return c >= 0 && tableword(static_cast<char32_t>(c)) ? UTF8PROC_CATEGORY_LO : UTF8PROC_CATEGORY_CN;
 }
 
 inline utf8proc_ssize_t utf8proc_encode_char(utf8proc_int32_t c, utf8proc_uint8_t* b)

@@ -9,12 +9,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 
 struct child {
     HANDLE process;
     DWORD pid;
     bool player;
+    bool killed = false; // terminated; no longer counted as running
 };
 
 std::vector<child> children; // started and not yet seen to end
@@ -118,7 +121,7 @@ int spawn(const std::vector<std::string>& argv, bool player)
         ResumeThread(pi.hThread);
     }
     CloseHandle(pi.hThread);
-    children.push_back({pi.hProcess, pi.dwProcessId, player});
+    children.push_back({pi.hProcess, pi.dwProcessId, player, false});
     return static_cast<int>(pi.dwProcessId);
 }
 
@@ -162,9 +165,27 @@ int liveplayers()
     reapchildren();
     int n = 0;
     for (const child& c : children)
-        n += c.player;
+        n += c.player && !c.killed;
     return n;
 }
+
+namespace {
+
+// Ends the oldest running players until fewer than MAXPLAYERS remain. A
+// player has no window to close, so it is terminated at once; one that has
+// not gone within a moment is no longer counted.
+void makeroom()
+{
+    while (liveplayers() >= MAXPLAYERS) {
+        auto oldest = std::find_if(children.begin(), children.end(),
+                                   [](const child& c) { return c.player && !c.killed; });
+        oldest->killed = true;
+        TerminateProcess(oldest->process, 1);
+        WaitForSingleObject(oldest->process, 1000);
+    }
+}
+
+} // namespace
 
 void startplayer()
 {
@@ -175,6 +196,7 @@ void startplayer()
     }
     // The player watches this process and stops once it is gone.
     SetEnvironmentVariableW(L"PELLAVINE_PID", std::to_wstring(GetCurrentProcessId()).c_str());
+    makeroom();
     spawn({path}, true);
 }
 

@@ -7,6 +7,7 @@
 #include "console/console.h"
 #include "console/width.h"
 #include "platform/conkeys.h"
+#include "platform/fileio.h"
 #include "platform/keys.h"
 #include "platform/render.h"
 
@@ -85,6 +86,7 @@ void askstop(LONG sig)
     InterlockedCompareExchange(&stopsig, sig, 0);
     if (stopevent)
         SetEvent(stopevent);
+    fileiostop(); // a file write waiting on a pipe or a slow disk gives up
 }
 
 // Runs on a thread of its own. A close, logoff or shutdown ends the process

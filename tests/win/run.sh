@@ -53,6 +53,15 @@ done
 for f in tone.wav stretch.wav score.wav score.mid; do
     check "player $f byte-identical" cmp "$work/lin/$f" "$work/win/$f"
 done
+# Chinese names on the command line.
+for d in lin win; do
+    cp "$work/lin/smoke.pvx" "$work/$d/乐谱 一.pvx"
+    play $d --export "乐谱 一.pvx" "声音.mid"
+done
+check "player exports 乐谱 一.pvx to 声音.mid byte-identical" cmp "$work/lin/声音.mid" "$work/win/声音.mid"
+printf 'not a score' >"$work/win/坏.pvx"
+check "editor opens 坏.pvx by its Chinese name (and says it is no score)" bash -c \
+    "cd '$work/win' && timeout 20 wine '$root/build-win/pellavine.exe' '坏.pvx' </dev/null 2>&1 | grep -q '不是可以打开的乐谱'"
 check "player --help says it plays the sine tone" bash -c "wine '$root/build-win/pellavine-beep.exe' --help | grep -q 'plays the sine tone'"
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

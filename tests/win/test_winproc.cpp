@@ -1,6 +1,8 @@
 // Starting players on Windows: inside the editor's job object, with the
-// arguments passed whole, and ended by stopplayers.
+// arguments passed whole (and read back whole in UTF-8), at most eight, and
+// ended by stopplayers.
 #include "platform/proc.h"
+#include "platform/utf8.h"
 #include "platform/win32/wide.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +24,12 @@ const bool child = [] {
     if (!what)
         return false;
     if (std::string(what) == "args") {
-        int n = 0;
-        wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &n);
+        // As main sees them: the C runtime's argv in the ANSI code page,
+        // made UTF-8 again.
+        std::vector<std::string> args = utf8args(__argc, __argv);
         std::ofstream f(std::getenv("PV_OUT"), std::ios::binary);
-        for (int i = 1; i < n; i++)
-            f << narrow(argv[i]) << "\n";
+        for (size_t i = 1; i < args.size(); i++)
+            f << args[i] << "\n";
         f << "job " << [] { BOOL in = FALSE; IsProcessInJob(GetCurrentProcess(), nullptr, &in); return in; }() << "\n";
     } else {
         Sleep(30000);
@@ -54,6 +57,20 @@ TEST(WinProc, PlayersRunInTheJobAndStop)
     EXPECT_EQ(liveplayers(), 0);
     setplayerpath("C:\\没有\\pellavine-beep.exe");
     startplayer();
+    EXPECT_EQ(liveplayers(), 0);
+    procreset();
+}
+
+TEST(WinProc, AtMostEightPlayersRun)
+{
+    procreset();
+    setplayerpath(self());
+    SetEnvironmentVariableW(L"PV_CHILD", L"sleep");
+    for (int i = 0; i < MAXPLAYERS + 2; i++)
+        startplayer();
+    SetEnvironmentVariableW(L"PV_CHILD", nullptr);
+    EXPECT_EQ(liveplayers(), MAXPLAYERS);
+    stopplayers();
     EXPECT_EQ(liveplayers(), 0);
     procreset();
 }

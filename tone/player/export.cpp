@@ -1,5 +1,6 @@
 #include "tone/player/player.h"
 
+#include "platform/utf8.h"
 #include "score/pitch.h"
 
 #include <cerrno>
@@ -41,7 +42,7 @@ int finish(FILE* f, bool ok, int werr, const std::string& path, std::string& err
     if (ok)
         return 0;
     if (regular)
-        std::remove(path.c_str());
+        utf8remove(path);
     err = "cannot write " + path + ": " + std::strerror(werr);
     return -1;
 }
@@ -52,7 +53,7 @@ constexpr uint32_t MAXVLQ = 0x0FFFFFFF;
 
 int writefile(const std::string& path, const std::string& bytes, std::string& err)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = utf8fopen(path, "wb");
     if (!f) {
         err = "cannot create " + path + ": " + std::strerror(errno);
         return -1;
@@ -75,7 +76,7 @@ int writewav(const std::string& path, const splan& plan, std::string& err)
               std::to_string(maxlen / RATE) + " s)";
         return -1;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = utf8fopen(path, "wb");
     if (!f) {
         err = "cannot create " + path + ": " + std::strerror(errno);
         return -1;

@@ -2,6 +2,7 @@
 // leaves in "beepset.tmp" through waveOut, or renders it, or a whole score,
 // to a WAV or MIDI file exactly as the player on other systems does.
 #include "platform/playerenv.h"
+#include "platform/utf8.h"
 #include "tone/player/player.h"
 
 #include <windows.h>
@@ -212,7 +213,8 @@ int devicemode()
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> a(argv + 1, argv + argc);
+    std::vector<std::string> a = utf8args(argc, argv);
+    a.erase(a.begin());
     if (a.empty())
         return devicemode();
     if (a[0] == "--help" || a[0] == "-h") {
