@@ -8,6 +8,7 @@
 #include "files/files.h"
 #include "menu/menu.h"
 #include "platform/proc.h"
+#include "tone/launch.h"
 #include "tone/tone.h"
 
 #include <algorithm>
@@ -257,7 +258,7 @@ void menukey(edrun& r, int k)
 // One editor run, from the cleared screen to a restart or the end.
 runend editrun(bool fresh)
 {
-    stopplayers();
+    tonerunstart();
     cls();
     edrun r;
     if (fresh)

@@ -13,6 +13,7 @@
 #include "score/pvx.h"
 #include "menu/menu.h"
 #include "platform/term.h"
+#include "tone/launch.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -34,6 +35,9 @@ const char* usage =
     "  Ctrl+S      保存                    Tab   菜单栏（a d w s 移动，回车选择）\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
+    "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
+    "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
+    "  --soundfont 路径    使用的 SoundFont 音色库\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n";
 
@@ -67,6 +71,11 @@ int openarg(const std::string& path)
 
 int main(int argc, char** argv)
 {
+    std::string why;
+    if (toneoptions(argc, argv, why) != 0) {
+        std::fprintf(stderr, "pellavine: %s\n", why.c_str());
+        return 2;
+    }
     std::string arg = argc > 1 ? argv[1] : "";
     if (argc > 2 || (arg.size() > 1 && arg[0] == '-' && arg != "--help" && arg != "--version")) {
         std::fprintf(stderr, "%s", usage);
@@ -87,6 +96,7 @@ int main(int argc, char** argv)
         return rc;
     tbset();
     int status = edit(arg.empty());
+    toneexit();
     termstop();
     if (!recoverypath.empty())
         std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", recoverypath.c_str());

@@ -11,5 +11,7 @@ void beep(int mode, splay playtmp, int heig, int pitch, bool rise, int time)
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), filepath);
     if (writewhole("beepset.tmp", text, false) != 0)
         return;
-    startplayer();
+    // The run's resident player, or, when it has gone, one for this request.
+    if (!wakeresident())
+        startplayer();
 }
