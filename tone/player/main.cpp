@@ -209,14 +209,15 @@ bool devicebusy(SDL_AudioDeviceID dev, sengine& e)
     return busy;
 }
 
-// What a request plays once the player is ready: it begins as far into the
-// request as the request is old.
-int lateplan(const sreq& r, splan& plan, std::string& err)
+// What a request plays now. A score stretch begins as far into its range as
+// the request is old, in step with the editor's marker; a tone skips only the
+// time it waited for the player to become ready at `readyms`.
+int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)
 {
-    int64_t late = lateness(r, clockms());
+    int64_t now = clockms();
     if (r.mode == 0)
-        return reqplan(r, late, plan, err);
-    plan = r.mode == 1 ? skipplan(toneplan(r), late) : splan{};
+        return reqplan(r, lateness(r, now), plan, err);
+    plan = r.mode == 1 ? skipplan(toneplan(r), lateness(r, std::min(now, readyms))) : splan{};
     return 0;
 }
 
@@ -230,7 +231,7 @@ int devicemode(const sinstr& in)
         return fail(err);
     splan plan;
     // A tone plays whole; a score stretch only what is left of it.
-    if ((r.mode == 1 ? reqplan(r, 0, plan, err) : lateplan(r, plan, err)) != 0)
+    if ((r.mode == 1 ? reqplan(r, 0, plan, err) : lateplan(r, 0, plan, err)) != 0)
         return fail(err);
     if (plan.len == 0)
         return 0;
@@ -244,7 +245,7 @@ int devicemode(const sinstr& in)
         return fail(err);
     // Planned again now that the device is open, so that the time loading
     // and opening took is skipped too.
-    if (r.mode == 0 && lateplan(r, plan, err) != 0)
+    if (r.mode == 0 && lateplan(r, 0, plan, err) != 0)
         plan = splan{};
     deviceadd(dev, e, std::move(plan), r.mode == 0);
     SDL_PauseAudioDevice(dev, 0);
@@ -267,7 +268,7 @@ int devicemode(const sinstr& in)
 }
 
 // Reads "beepset.tmp" and plays it unless it is the request played last.
-void residentrequest(SDL_AudioDeviceID dev, sengine& e, std::string& last)
+void residentrequest(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, std::string& last)
 {
     std::string text, why;
     if (!readwhole("beepset.tmp", text, &why, 1 << 20) || text == last)
@@ -275,7 +276,7 @@ void residentrequest(SDL_AudioDeviceID dev, sengine& e, std::string& last)
     last = text;
     sreq r;
     splan plan;
-    if (parsereq(text, r, why) != 0 || lateplan(r, plan, why) != 0) {
+    if (parsereq(text, r, why) != 0 || lateplan(r, readyms, plan, why) != 0) {
         fail(why);
         return;
     }
@@ -299,6 +300,7 @@ int residentmode(const std::string& fdtext, const sinstr& in)
     if (dev == 0)
         return fail(err);
     SDL_PauseAudioDevice(dev, 0);
+    const int64_t readyms = clockms();
     std::string last;
     int status = 0;
     for (;;) {
@@ -315,7 +317,7 @@ int residentmode(const std::string& fdtext, const sinstr& in)
             continue;
         if (n <= 0)
             break; // the editor has closed its end, or has gone
-        residentrequest(dev, e, last);
+        residentrequest(dev, e, readyms, last);
     }
     deviceclose(dev);
     return status;
