@@ -141,7 +141,9 @@ int waitexec(int rfd)
 }
 
 // `keepfd`, when not -1, stays open in the child under the same number.
-int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1)
+// Unless `untilexec`, the caller goes on at once; a child that then fails to
+// run the program ends with status 127 and is reaped like any other.
+int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bool untilexec = true)
 {
     reapchildren();
     if (argv.empty() || argv[0].empty())
@@ -213,7 +215,7 @@ int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1)
         errno = saved;
         return -1;
     }
-    int err = waitexec(pfd[0]);
+    int err = untilexec ? waitexec(pfd[0]) : 0;
     close(pfd[0]);
     if (err != 0) {
         // It never ran the program; collect it now (it exits at once).
@@ -338,7 +340,9 @@ int startresident()
         return -1;
     }
     setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
-    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1]);
+    // Not waiting for the exec keeps the editor's start from waiting for the
+    // child to be scheduled.
+    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1], false);
     close(sv[1]);
     if (pid < 0) {
         close(sv[0]);
