@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #ifdef __APPLE__
@@ -142,8 +143,10 @@ int waitexec(int rfd)
 
 // `keepfd`, when not -1, stays open in the child under the same number.
 // Unless `untilexec`, the caller goes on at once; a child that then fails to
-// run the program ends with status 127 and is reaped like any other.
-int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bool untilexec = true)
+// run the program ends with status 127 and is reaped like any other. The
+// child waits `delayms` before it starts the program.
+int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bool untilexec = true,
+          int delayms = 0)
 {
     reapchildren();
     if (argv.empty() || argv[0].empty())
@@ -204,6 +207,11 @@ int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bo
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (delayms > 0) {
+            timespec ts{delayms / 1000, (delayms % 1000) * 1000000L};
+            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+            }
+        }
         execve(args[0], args.data(), environ);
         childfail(wfd, errno);
     }
@@ -314,6 +322,7 @@ void procreset()
 // that wakes it (-1 when there is none).
 namespace {
 int residentfd = -1;
+constexpr int RESIDENTDELAYMS = 60;
 }
 
 int startresident()
@@ -340,9 +349,10 @@ int startresident()
         return -1;
     }
     setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
-    // Not waiting for the exec keeps the editor's start from waiting for the
-    // child to be scheduled.
-    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1], false);
+    // The editor does not wait for the player, and the player, whose start
+    // (linking its libraries, loading its sounds) takes some tens of ms of
+    // processor time, waits until the editor has drawn its first frame.
+    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1], false, RESIDENTDELAYMS);
     close(sv[1]);
     if (pid < 0) {
         close(sv[0]);

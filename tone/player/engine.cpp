@@ -17,17 +17,13 @@ struct sfluid {
 
 namespace {
 
-constexpr int PLAYCHAN = 15;   // the channel of playback
-constexpr int TONECHANS = 15;  // channels 0 to 14 but the drums' 9 take tones
+constexpr int PLAYCHAN = 15;  // the channel of playback
+constexpr int TONECHANS = 14; // tones take turns on channels 0 to 14, all but the drums' 9
 constexpr double GAIN = 1.0;     // FluidSynth's master gain
 constexpr double OUTLEVEL = 4.5; // a piano note at velocity 100 peaks near half of full scale
 constexpr size_t CHUNK = 512;  // samples rendered in one go
 
-int tonechan(int n)
-{
-    int c = n % (TONECHANS - 1);
-    return c >= 9 ? c + 1 : c;
-}
+int tonechan(int n) { return n >= 9 ? n + 1 : n; }
 
 void fluidfree(sfluid* f)
 {
@@ -219,7 +215,9 @@ void engineadd(sengine& e, splan plan, bool playback)
     svoice v;
     v.at = e.pos;
     v.playback = playback;
-    v.chan = playback ? PLAYCHAN : tonechan(e.nexttone++);
+    if (!playback)
+        e.nexttone = (e.nexttone + 1) % TONECHANS;
+    v.chan = playback ? PLAYCHAN : tonechan(e.nexttone);
     if (!e.fl)
         synthstart(v.sine, plan);
     v.plan = std::move(plan);
