@@ -132,6 +132,13 @@ void voicecut(svoice& v, int64_t cut, bool sine)
 void rendersynth(sengine& e, int16_t* out, size_t n)
 {
     fluid_synth_t* s = e.fl->synth;
+    // Nothing sounds and nothing is to come: the synthesiser is left alone.
+    if (e.voices.empty() && (e.silent || fluid_synth_get_active_voice_count(s) == 0)) {
+        e.silent = true;
+        std::fill(out, out + n, int16_t{0});
+        e.pos += static_cast<int64_t>(n);
+        return;
+    }
     float left[CHUNK], right[CHUNK];
     size_t done = 0;
     while (done < n) {
@@ -212,6 +219,7 @@ void engineadd(sengine& e, splan plan, bool playback)
         for (svoice& v : e.voices)
             if (v.playback)
                 voicecut(v, e.pos - v.at, !e.fl);
+    e.silent = false;
     svoice v;
     v.at = e.pos;
     v.playback = playback;
@@ -235,5 +243,5 @@ void enginerender(sengine& e, int16_t* out, size_t n)
 
 bool enginebusy(const sengine& e)
 {
-    return !e.voices.empty() || (e.fl && fluid_synth_get_active_voice_count(e.fl->synth) > 0);
+    return !e.voices.empty() || (e.fl && !e.silent && fluid_synth_get_active_voice_count(e.fl->synth) > 0);
 }

@@ -152,7 +152,7 @@ int exportmode(const std::string& score, const std::string& out, const sinstr& i
     return 0;
 }
 
-constexpr int DEVICEBLOCK = 256; // samples the device takes at a time: 5.3 ms
+constexpr int DEVICEBLOCK = 512; // samples the device takes at a time: 10.7 ms
 
 void feed(void* engine, Uint8* stream, int len)
 {

@@ -145,7 +145,8 @@ struct sengine {
     sfluid* fl = nullptr;
     int64_t pos = 0; // samples rendered so far
     std::vector<svoice> voices;
-    int nexttone = 0; // the next tone's channel, counted among the tone channels
+    int nexttone = 0;    // the last tone's channel, counted among the tone channels
+    bool silent = false; // nothing has sounded since the last note died away
     sengine() = default;
     ~sengine();
     sengine(const sengine&) = delete;
