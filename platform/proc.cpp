@@ -318,8 +318,8 @@ void procreset()
     playeroverride.clear();
 }
 
-// The resident player: its pid, and this process's end of the socket pair
-// that wakes it (-1 when there is none).
+// This process's end of the socket pair that wakes the resident player (-1
+// when there is none), and how long the player waits before it starts.
 namespace {
 int residentfd = -1;
 constexpr int RESIDENTDELAYMS = 60;
