@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
-          libvterm-dev libsdl2-dev)
+          libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont)
 
 install_missing() {
     local missing=()

@@ -4,12 +4,14 @@
 //
 // Makes a score of NOTES notes (100000 by default) of one to four steps with
 // a rest after every eighth, saves it as a score file, reads it back with
-// the player's reader, plans it, renders all of it to OUT.wav (/dev/null by
-// default) and writes it as MIDI, and prints how long each part took, the
-// rendering speed as a multiple of real time and the peak memory.
+// the player's reader, plans it, renders all of it with the sine tone and its
+// first notes with the piano to OUT.wav (/dev/null by default) and writes it
+// as MIDI, and prints how long each part took, the rendering speeds as
+// multiples of real time and the peak memory.
 #include "score/pvx.h"
 #include "tone/player/player.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,8 @@
 #include <sys/resource.h>
 
 namespace {
+
+constexpr size_t PIANONOTES = 3000;
 
 double since(std::chrono::steady_clock::time_point t0)
 {
@@ -83,15 +87,31 @@ int main(int argc, char** argv)
     double tplan = since(t0);
     double seconds = static_cast<double>(plan.len) / RATE;
 
-    t0 = std::chrono::steady_clock::now();
-    if (writewav(out, plan, err) != 0) {
-        std::fprintf(stderr, "%s\n", err.c_str());
+    // Renders with an instrument; seconds taken, or -1.
+    auto render = [&](int program, const splan& p) {
+        sengine e;
+        std::string note;
+        engineopen(e, sinstr{program, ""}, note);
+        if (!note.empty())
+            std::fprintf(stderr, "%s\n", note.c_str());
+        auto r0 = std::chrono::steady_clock::now();
+        if (writewav(out, e, p, err) != 0) {
+            std::fprintf(stderr, "%s\n", err.c_str());
+            return -1.0;
+        }
+        return since(r0);
+    };
+    double twav = render(SINETONE, plan);
+    // The piano on the first notes only: it is the slower of the two.
+    std::vector<smusic> few(notes.begin(), notes.begin() + std::min<size_t>(notes.size(), PIANONOTES));
+    splan pianoplan = scoreplan(few, 0, scoreend(few), 1.0, 0);
+    double pianoseconds = static_cast<double>(pianoplan.len) / RATE;
+    double tpiano = render(0, pianoplan);
+    if (twav < 0 || tpiano < 0)
         return 1;
-    }
-    double twav = since(t0);
 
     t0 = std::chrono::steady_clock::now();
-    std::string mid = midibytes(notes);
+    std::string mid = midibytes(notes, 0);
     double tmid = since(t0);
 
     std::printf("notes            %ld (%zu tones)\n", count, plan.tones.size());
@@ -99,7 +119,9 @@ int main(int argc, char** argv)
                 static_cast<long long>(plan.len), RATE);
     std::printf("read score       %.3f s\n", tread);
     std::printf("plan             %.3f s\n", tplan);
-    std::printf("render to WAV    %.3f s  = %.0f x real time  (%s)\n", twav, seconds / twav, out.c_str());
+    std::printf("render to WAV    %.3f s  = %.0f x real time  (%s, sine tone)\n", twav, seconds / twav, out.c_str());
+    std::printf("piano to WAV     %.3f s  = %.0f x real time  (first %zu notes, %.0f s of sound)\n", tpiano,
+                pianoseconds / tpiano, PIANONOTES, pianoseconds);
     std::printf("MIDI             %.3f s, %zu bytes\n", tmid, mid.size());
     std::printf("peak memory      %ld KiB (%ld KiB before reading the score)\n", peakkib(), basekib);
     std::filesystem::remove(path);

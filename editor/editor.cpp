@@ -3,6 +3,7 @@
 // during playback, advances the position marker).
 #include "editor/editor.h"
 #include "editor/run.h"
+#include "tone/launch.h"
 
 #include "dialogs/filecmd.h"
 #include "menu/dispatch.h"
@@ -225,7 +226,7 @@ runend runcommand(seditor& ed, edrun& r)
 // One editor run, from the cleared screen to a restart or the end.
 runend editrun(seditor& ed, bool fresh)
 {
-    stopplayers();
+    tonerunstart();
     cls();
     edrun r;
     if (fresh)

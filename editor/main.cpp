@@ -9,6 +9,7 @@
 #include "files/files.h"
 #include "platform/term.h"
 #include "platform/utf8.h"
+#include "tone/launch.h"
 
 #include <cstdio>
 #include <string>
@@ -29,6 +30,9 @@ const char* usage =
     "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
+    "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
+    "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
+    "  --soundfont 路径    使用的 SoundFont 音色库\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
     "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
@@ -90,6 +94,11 @@ sargs parseargs(const std::vector<std::string>& argv)
 
 int main(int argc, char** argv)
 {
+    std::string why;
+    if (toneoptions(argc, argv, why) != 0) {
+        std::fprintf(stderr, "pellavine: %s\n", why.c_str());
+        return 2;
+    }
     const sargs args = parseargs(utf8args(argc, argv));
     switch (args.what) {
     case argwhat::bad:
@@ -111,6 +120,7 @@ int main(int argc, char** argv)
     if (int rc = termstart(); rc != 0)
         return rc;
     int status = edit(ed, arg.empty());
+    toneexit();
     termstop();
     if (!ed.recoverypath.empty())
         std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());

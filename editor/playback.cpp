@@ -2,7 +2,7 @@
 // schedule while the player sounds the score.
 #include "editor/run.h"
 
-#include "platform/proc.h"
+#include "tone/launch.h"
 #include "tone/tone.h"
 
 #include <algorithm>
@@ -79,7 +79,7 @@ void playstep(seditor& ed, edrun& r)
     const splay& play = ed.plays.play;
     sview& v = ed.view;
     if (r.escaped) { // stopped by the user: the sound too
-        stopplayers();
+        tonesilence();
         endplay(v, r);
     } else if (play.end > v.mousex && playable(play.speed) && !stopasked()) {
         v.mousex += 1;

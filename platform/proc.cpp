@@ -7,9 +7,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #ifdef __APPLE__
@@ -143,7 +145,12 @@ int waitexec(int rfd)
     _exit(127);
 }
 
-int spawn(const std::vector<std::string>& argv, bool player)
+// `keepfd`, when not -1, stays open in the child under the same number.
+// Unless `untilexec`, the caller goes on at once; a child that then fails to
+// run the program ends with status 127 and is reaped like any other. The
+// child waits `delayms` before it starts the program.
+int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bool untilexec = true,
+          int delayms = 0)
 {
     reapchildren();
     if (argv.empty() || argv[0].empty())
@@ -195,13 +202,20 @@ int spawn(const std::vector<std::string>& argv, bool player)
             if (null != fd && dup2(null, fd) < 0)
                 childfail(wfd, errno);
         for (int fd : fds)
-            if (fd > 2 && fd != wfd)
+            if (fd > 2 && fd != wfd && fd != keepfd)
                 close(fd);
-        if (null > 2 && null != wfd)
+        if (keepfd > 2 && fcntl(keepfd, F_SETFD, 0) != 0)
+            childfail(wfd, errno);
+        if (null > 2 && null != wfd && null != keepfd)
             close(null);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (delayms > 0) {
+            timespec ts{delayms / 1000, (delayms % 1000) * 1000000L};
+            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+            }
+        }
         execve(args[0], args.data(), environ);
         childfail(wfd, errno);
     }
@@ -213,7 +227,7 @@ int spawn(const std::vector<std::string>& argv, bool player)
         errno = saved;
         return -1;
     }
-    int err = waitexec(pfd[0]);
+    int err = untilexec ? waitexec(pfd[0]) : 0;
     close(pfd[0]);
     if (err != 0) {
         // It never ran the program; collect it now (it exits at once).
@@ -349,6 +363,76 @@ void openurl(const std::string& url)
 
 void procreset()
 {
+    stopresident();
     children.clear();
     playeroverride.clear();
 }
+
+// This process's end of the socket pair that wakes the resident player (-1
+// when there is none), and how long the player waits before it starts.
+namespace {
+int residentfd = -1;
+constexpr int RESIDENTDELAYMS = 60;
+}
+
+int startresident()
+{
+    stopresident();
+    std::string path = playerpath();
+    if (!executable(path))
+        return -1;
+    int sv[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sv) != 0)
+        return -1;
+    // The player's end must not land on a standard stream the child replaces.
+    for (int& fd : sv) {
+        if (fd > 2)
+            continue;
+        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        close(fd);
+        fd = moved;
+    }
+    if (sv[0] < 0 || sv[1] < 0) {
+        for (int fd : sv)
+            if (fd >= 0)
+                close(fd);
+        return -1;
+    }
+    setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
+    // The editor does not wait for the player, and the player, whose start
+    // (linking its libraries, loading its sounds) takes some tens of ms of
+    // processor time, waits until the editor has drawn its first frame.
+    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1], false, RESIDENTDELAYMS);
+    close(sv[1]);
+    if (pid < 0) {
+        close(sv[0]);
+        return -1;
+    }
+    residentfd = sv[0];
+    return pid;
+}
+
+bool wakeresident()
+{
+    if (residentfd < 0)
+        return false;
+    for (;;) {
+        ssize_t n = send(residentfd, "w", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n == 1 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
+            return true; // with bytes still unread the player reads the file anyway
+        if (n < 0 && errno == EINTR)
+            continue;
+        stopresident(); // the player has gone
+        return false;
+    }
+}
+
+void stopresident()
+{
+    if (residentfd >= 0)
+        close(residentfd);
+    residentfd = -1;
+    reapchildren();
+}
+
+void setplayerenv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }

@@ -43,3 +43,18 @@ void reapchildren();
 int liveplayers();
 // Forgets every started child and the player path (for tests).
 void procreset();
+
+// The resident player of an editor run: `pellavine-beep --resident FD`,
+// started as startplayer starts a player, FD being one end of a socket pair.
+// The other end stays with this process alone (close-on-exec, closed in every
+// child), so the player sees the end of FD as soon as this process closes it
+// or dies, however it dies. Stops a resident player started before. Returns
+// the player's pid, or -1 when it could not be started.
+int startresident();
+// One byte to the resident player: play "beepset.tmp". Never blocks. False
+// when there is no resident player or it has gone (it is then forgotten).
+bool wakeresident();
+// Closes this process's end: the resident player ends by itself.
+void stopresident();
+// Sets a variable of the environment every player is started with.
+void setplayerenv(const std::string& name, const std::string& value);

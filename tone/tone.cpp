@@ -11,5 +11,7 @@ void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, in
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), path);
     if (!writeplain("beepset.tmp", text))
         return;
-    startplayer();
+    // The run's resident player, or, when it has gone, one for this request.
+    if (!wakeresident())
+        startplayer();
 }

@@ -50,6 +50,27 @@ double pitchof(const std::vector<int16_t>& x, int64_t a, int64_t b)
     return (count - 1) / (last - first) * RATE;
 }
 
+double level(const std::vector<int16_t>& x, int64_t a, int64_t b, double freq)
+{
+    a = std::max<int64_t>(a, 0);
+    b = std::min<int64_t>(b, static_cast<int64_t>(x.size()));
+    if (b <= a)
+        return 0;
+    // A Hann window keeps strong tones nearby from leaking into this one.
+    double w = 2 * std::numbers::pi * freq / RATE, c = 2 * std::cos(w);
+    double s1 = 0, s2 = 0, sum = 0;
+    const double n = static_cast<double>(b - a);
+    for (int64_t i = a; i < b; i++) {
+        double h = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i - a) / n);
+        double s0 = h * x[static_cast<size_t>(i)] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        sum += h;
+    }
+    double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+    return sum > 0 ? 2 * std::sqrt(std::max(power, 0.0)) / sum : 0;
+}
+
 int peak(const std::vector<int16_t>& x, int64_t a, int64_t b)
 {
     int m = 0;

@@ -17,6 +17,10 @@ std::vector<int16_t> render(const splan& plan, size_t block = 4096);
 // Frequency in Hz from the upward zero crossings in samples [a, b).
 double pitchof(const std::vector<int16_t>& x, int64_t a, int64_t b);
 
+// Amplitude of the `freq` Hz component of samples [a, b) (Goertzel): a sine
+// of amplitude A at that frequency gives about A.
+double level(const std::vector<int16_t>& x, int64_t a, int64_t b, double freq);
+
 // Largest |x| in [a, b).
 int peak(const std::vector<int16_t>& x, int64_t a, int64_t b);
 

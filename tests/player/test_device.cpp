@@ -21,7 +21,7 @@ constexpr int64_t MS = RATE / 1000;
 struct PlayerDevice : indir {
     std::vector<std::string> disk() const
     {
-        return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir + "/out.raw"};
+        return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir + "/out.raw", "PELLAVINE_INSTRUMENT=tone"};
     }
     std::vector<int16_t> heard() const { return samples(readbytes(dir + "/out.raw")); }
     // Waits until the device has taken some sound: the player is playing.

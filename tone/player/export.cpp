@@ -3,6 +3,7 @@
 #include "platform/utf8.h"
 #include "score/pitch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -67,12 +68,13 @@ int writefile(const std::string& path, const std::string& bytes, std::string& er
     return finish(f, ok, werr, path, err);
 }
 
-int writewav(const std::string& path, const splan& plan, std::string& err)
+int writewav(const std::string& path, sengine& e, const splan& plan, std::string& err)
 {
+    const int64_t len = plan.len + (enginesynth(e) && plan.len > 0 ? int64_t{RATE} * RELEASEMS / 1000 : 0);
     // The RIFF sizes are 32-bit: a longer render cannot be a WAV file.
     const int64_t maxlen = (0xFFFFFFFFLL - 36) / 2;
-    if (plan.len > maxlen) {
-        err = "the sound lasts " + std::to_string(plan.len / RATE) + " s, more than a WAV file can hold (" +
+    if (len > maxlen) {
+        err = "the sound lasts " + std::to_string(len / RATE) + " s, more than a WAV file can hold (" +
               std::to_string(maxlen / RATE) + " s)";
         return -1;
     }
@@ -81,7 +83,7 @@ int writewav(const std::string& path, const splan& plan, std::string& err)
         err = "cannot create " + path + ": " + std::strerror(errno);
         return -1;
     }
-    uint32_t data = static_cast<uint32_t>(plan.len * 2);
+    uint32_t data = static_cast<uint32_t>(len * 2);
     std::string h = "RIFF";
     put32(h, 36 + data);
     h += "WAVEfmt ";
@@ -97,13 +99,13 @@ int writewav(const std::string& path, const splan& plan, std::string& err)
     bool ok = std::fwrite(h.data(), 1, h.size(), f) == h.size();
     int werr = errno;
 
-    ssynth sy;
-    synthstart(sy, plan);
+    engineadd(e, plan, true);
     constexpr size_t BLOCK = 8192;
     int16_t buf[BLOCK];
     unsigned char bytes[BLOCK * 2];
-    size_t n;
-    while (ok && (n = synth(sy, buf, BLOCK)) > 0) {
+    for (int64_t done = 0; ok && done < len;) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(BLOCK, len - done));
+        enginerender(e, buf, n);
         for (size_t i = 0; i < n; i++) {
             uint16_t u = static_cast<uint16_t>(buf[i]);
             bytes[2 * i] = static_cast<unsigned char>(u & 0xff);
@@ -113,6 +115,7 @@ int writewav(const std::string& path, const splan& plan, std::string& err)
             ok = false;
             werr = errno;
         }
+        done += static_cast<int64_t>(n);
     }
     if (ok && std::fflush(f) != 0) {
         ok = false;
@@ -144,7 +147,7 @@ int midikey(const smusic& m)
     return key >= 0 && key <= 127 ? static_cast<int>(key) : -1;
 }
 
-std::string midibytes(const std::vector<smusic>& notes)
+std::string midibytes(const std::vector<smusic>& notes, int program)
 {
     std::string t;
     int64_t now = 0; // ticks of the last event written
@@ -164,6 +167,11 @@ std::string midibytes(const std::vector<smusic>& notes)
     delta(0);
     t += "\xFF\x51\x03";
     putbe(t, TEMPO, 3);
+    if (program >= 0 && program <= 127) {
+        delta(0);
+        t += '\xC0';
+        t += static_cast<char>(program);
+    }
     for (const sspan& n : melody(notes)) {
         int key = midikey(n.m);
         int64_t s = std::max<int64_t>(n.s, 0);

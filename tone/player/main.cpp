@@ -1,5 +1,7 @@
-// pellavine-beep: plays the request the editor leaves in "beepset.tmp", or
-// renders it, or a whole score, to a WAV or MIDI file.
+// pellavine-beep: plays the request the editor leaves in "beepset.tmp", once
+// or for a whole editor run, or renders it, or a whole score, to a WAV or
+// MIDI file.
+#include "platform/fileio.h"
 #include "platform/playerenv.h"
 #include "tone/player/player.h"
 
@@ -8,21 +10,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
 
 const char* const usage =
-    "Usage: pellavine-beep                      play the request in ./beepset.tmp\n"
-    "       pellavine-beep --wav OUT.wav        render that request to a WAV file\n"
-    "       pellavine-beep --export SCORE.pvx OUT.wav\n"
-    "       pellavine-beep --export SCORE.pvx OUT.mid\n"
-    "       pellavine-beep --help\n";
+    "Usage: pellavine-beep [INSTRUMENT]                play the request in ./beepset.tmp\n"
+    "       pellavine-beep [INSTRUMENT] --resident FD  play each request woken through FD\n"
+    "       pellavine-beep [INSTRUMENT] --wav OUT.wav  render that request to a WAV file\n"
+    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.wav\n"
+    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid\n"
+    "       pellavine-beep --help\n"
+    "INSTRUMENT: --instrument N|NAME  --soundfont PATH\n";
 
 const char* const help =
     "\n"
@@ -47,15 +49,38 @@ const char* const help =
     "a second when the program that started it has gone (its parent, or the\n"
     "process named by PELLAVINE_PID).\n"
     "\n"
+    "The editor keeps one player for a whole run, started with --resident FD:\n"
+    "each byte read from descriptor FD asks it to read beepset.tmp and play the\n"
+    "request at once. Tones sound over each other; a score request replaces the\n"
+    "score playing. It ends when FD reaches its end, that is when the editor\n"
+    "has gone. Requests that come while the SoundFont still loads play once it\n"
+    "has loaded, skipping the time they missed.\n"
+    "\n"
+    "Notes sound with a General MIDI instrument of a SoundFont, through\n"
+    "FluidSynth, at velocity 100; a note is released at its end and dies away.\n"
+    "The SoundFont is the first that exists of --soundfont PATH (or\n"
+    "PELLAVINE_SOUNDFONT), /usr/share/sounds/sf2/default-GM.sf2 and\n"
+    "/usr/share/sounds/sf2/TimGM6mb.sf2. Without one, or when FluidSynth fails,\n"
+    "the player says so in one line on standard error and plays the sine tone.\n"
+    "\n"
     "Options:\n"
+    "  --instrument N|NAME\n"
+    "                     General MIDI program 0-127, or piano (0, the default),\n"
+    "                     organ, guitar, violin, flute, clarinet, trumpet, voice;\n"
+    "                     tone plays the sine tone. PELLAVINE_INSTRUMENT when not\n"
+    "                     given.\n"
+    "  --soundfont PATH   the SoundFont to try first\n"
+    "  --resident FD      play requests for a whole editor run, as above\n"
     "  --wav OUT.wav      write the request's sound, all of it, to a 16-bit mono\n"
-    "                     48 kHz WAV file instead of playing it\n"
+    "                     48 kHz WAV file instead of playing it; an instrument's\n"
+    "                     last note has 1.5 s to die away\n"
     "  --export SCORE.pvx OUT.wav\n"
     "                     render a whole score at normal speed (one step 100 ms)\n"
     "  --export SCORE.pvx OUT.mid\n"
     "                     write a whole score as a Standard MIDI File: format 0,\n"
     "                     one track, 480 ticks per quarter note at 120 bpm, one\n"
-    "                     step 96 ticks, A of octave 3 key 69, its C key 60\n"
+    "                     step 96 ticks, A of octave 3 key 69, its C key 60,\n"
+    "                     the instrument's program set at the start\n"
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 done, 1 a request, file or device that could not be used,\n"
@@ -83,7 +108,17 @@ bool hasext(const std::string& path, const char* ext)
     return true;
 }
 
-int wavmode(const std::string& out)
+// The engine for `in`; says once on standard error when it falls back to
+// the sine tone.
+void openengine(sengine& e, const sinstr& in)
+{
+    std::string note;
+    engineopen(e, in, note);
+    if (!note.empty())
+        fail(note);
+}
+
+int wavmode(const std::string& out, const sinstr& in)
 {
     sreq r;
     std::string err;
@@ -92,12 +127,14 @@ int wavmode(const std::string& out)
     splan plan;
     if (reqplan(r, 0, plan, err) != 0)
         return fail(err);
-    if (writewav(out, plan, err) != 0)
+    sengine e;
+    openengine(e, in);
+    if (writewav(out, e, plan, err) != 0)
         return fail(err);
     return 0;
 }
 
-int exportmode(const std::string& score, const std::string& out)
+int exportmode(const std::string& score, const std::string& out, const sinstr& in)
 {
     bool mid = hasext(out, ".mid") || hasext(out, ".midi");
     if (!mid && !hasext(out, ".wav"))
@@ -107,13 +144,84 @@ int exportmode(const std::string& score, const std::string& out)
     if (readscore(score, notes, err) != 0)
         return fail(err);
     if (mid)
-        return writefile(out, midibytes(notes), err) == 0 ? 0 : fail(err);
-    if (writewav(out, scoreplan(notes, 0, scoreend(notes), 1.0, 0), err) != 0)
+        return writefile(out, midibytes(notes, in.program), err) == 0 ? 0 : fail(err);
+    sengine e;
+    openengine(e, in);
+    if (writewav(out, e, scoreplan(notes, 0, scoreend(notes), 1.0, 0), err) != 0)
         return fail(err);
     return 0;
 }
 
-int devicemode()
+constexpr int DEVICEBLOCK = 512; // samples the device takes at a time: 10.7 ms
+
+void feed(void* engine, Uint8* stream, int len)
+{
+    enginerender(*static_cast<sengine*>(engine), reinterpret_cast<int16_t*>(stream),
+                 static_cast<size_t>(len) / sizeof(int16_t));
+}
+
+// Opens the default audio device, fed from `e` on SDL's audio thread (the
+// engine is then touched only under SDL_LockAudioDevice). 0 on failure.
+SDL_AudioDeviceID deviceopen(sengine& e, SDL_AudioSpec& have, std::string& err)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_AudioSpec want{};
+    want.freq = RATE;
+    want.format = AUDIO_S16SYS;
+    want.channels = 1;
+    want.samples = DEVICEBLOCK;
+    want.callback = feed;
+    want.userdata = &e;
+    SDL_AudioDeviceID dev = 0;
+    {
+        squiet q;
+        // SDL converts to whatever the device takes.
+        if (SDL_Init(SDL_INIT_AUDIO) == 0)
+            dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
+    catchstops(); // in case the audio driver installed handlers of its own
+    if (dev == 0) {
+        err = std::string("no audio device: ") + SDL_GetError();
+        SDL_Quit();
+    }
+    return dev;
+}
+
+void deviceclose(SDL_AudioDeviceID dev)
+{
+    SDL_PauseAudioDevice(dev, 1);
+    SDL_CloseAudioDevice(dev);
+    SDL_Quit();
+}
+
+void deviceadd(SDL_AudioDeviceID dev, sengine& e, splan plan, bool playback)
+{
+    SDL_LockAudioDevice(dev);
+    engineadd(e, std::move(plan), playback);
+    SDL_UnlockAudioDevice(dev);
+}
+
+bool devicebusy(SDL_AudioDeviceID dev, sengine& e)
+{
+    SDL_LockAudioDevice(dev);
+    bool busy = enginebusy(e);
+    SDL_UnlockAudioDevice(dev);
+    return busy;
+}
+
+// What a request plays now. A score stretch begins as far into its range as
+// the request is old, in step with the editor's marker; a tone skips only the
+// time it waited for the player to become ready at `readyms`.
+int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)
+{
+    int64_t now = clockms();
+    if (r.mode == 0)
+        return reqplan(r, lateness(r, now), plan, err);
+    plan = r.mode == 1 ? skipplan(toneplan(r), lateness(r, std::min(now, readyms))) : splan{};
+    return 0;
+}
+
+int devicemode(const sinstr& in)
 {
     catchstops();
     swatch w = watchstart();
@@ -121,58 +229,28 @@ int devicemode()
     std::string err;
     if (loadreq("beepset.tmp", r, err) != 0)
         return fail(err);
-    std::vector<smusic> notes;
-    if (r.mode == 0 && scoreplan({}, r.start, r.end, r.speed, lateness(r, clockms())).len > 0 &&
-        readscore(r.path, notes, err) != 0)
+    splan plan;
+    // A tone plays whole; a score stretch only what is left of it.
+    if ((r.mode == 1 ? reqplan(r, 0, plan, err) : lateplan(r, 0, plan, err)) != 0)
         return fail(err);
-    // The plan is made once the device is open, so that the time the device
-    // took to open is skipped too.
-    auto makeplan = [&]() {
-        if (r.mode == 1)
-            return toneplan(r);
-        if (r.mode == 0)
-            return scoreplan(notes, r.start, r.end, r.speed, lateness(r, clockms()));
-        return splan{};
-    };
-    if (makeplan().len == 0)
+    if (plan.len == 0)
         return 0;
+    sengine e;
+    openengine(e, in);
     if (stopsignal())
         return 128 + stopsignal();
-
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_AudioSpec want{}, have{};
-    want.freq = RATE;
-    want.format = AUDIO_S16SYS;
-    want.channels = 1;
-    want.samples = 1024;
-    SDL_AudioDeviceID dev = 0;
-    int initerr = 0;
-    {
-        squiet q;
-        initerr = SDL_Init(SDL_INIT_AUDIO);
-        // SDL converts to whatever the device takes.
-        if (initerr == 0)
-            dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    }
-    if (initerr != 0)
-        return fail(std::string("no audio device: ") + SDL_GetError());
-    if (dev == 0) {
-        std::string why = SDL_GetError();
-        SDL_Quit();
-        return fail("no audio device: " + why);
-    }
-    catchstops(); // in case the audio driver installed handlers of its own
-
-    ssynth sy;
-    synthstart(sy, makeplan());
-    constexpr size_t BLOCK = 2048;
-    const Uint32 ahead = RATE * 2 / 8; // keep about 125 ms queued
-    int16_t buf[BLOCK];
-    bool started = false;
+    SDL_AudioSpec have{};
+    SDL_AudioDeviceID dev = deviceopen(e, have, err);
+    if (dev == 0)
+        return fail(err);
+    // Planned again now that the device is open, so that the time loading
+    // and opening took is skipped too.
+    if (r.mode == 0 && lateplan(r, 0, plan, err) != 0)
+        plan = splan{};
+    deviceadd(dev, e, std::move(plan), r.mode == 0);
+    SDL_PauseAudioDevice(dev, 0);
     int status = 0;
-    int64_t drainuntil = -1;
-    int polls = 0;
-    for (;;) {
+    for (int polls = 0; devicebusy(dev, e); napms(10)) {
         if (stopsignal()) {
             status = 128 + stopsignal();
             break;
@@ -181,32 +259,67 @@ int devicemode()
             fail("the editor has gone; stopping");
             break;
         }
-        while (!synthdone(sy) && SDL_GetQueuedAudioSize(dev) < ahead) {
-            size_t n = synth(sy, buf, BLOCK);
-            if (SDL_QueueAudio(dev, buf, static_cast<Uint32>(n * sizeof(int16_t))) != 0) {
-                status = fail(std::string("audio device failed: ") + SDL_GetError());
-                break;
-            }
-        }
-        if (status)
-            break;
-        if (!started) {
-            SDL_PauseAudioDevice(dev, 0);
-            started = true;
-        }
-        if (synthdone(sy) && SDL_GetQueuedAudioSize(dev) == 0) {
-            // The queue is empty; the device still holds its own buffer.
-            if (drainuntil < 0)
-                drainuntil = clockms() + 1000LL * have.samples / std::max(have.freq, 1) * 2 + 50;
-            if (clockms() >= drainuntil)
-                break;
-        }
-        napms(10);
     }
-    SDL_PauseAudioDevice(dev, 1);
-    SDL_ClearQueuedAudio(dev);
-    SDL_CloseAudioDevice(dev);
-    SDL_Quit();
+    // The device still holds what it was last given.
+    if (status == 0)
+        napms(1000 * 2 * have.samples / std::max(have.freq, 1) + 50);
+    deviceclose(dev);
+    return status;
+}
+
+// Reads "beepset.tmp" and plays it unless it is the request played last.
+void residentrequest(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, std::string& last)
+{
+    std::string text, why;
+    if (!readwhole("beepset.tmp", text, &why, 1 << 20) || text == last)
+        return;
+    last = text;
+    sreq r;
+    splan plan;
+    if (parsereq(text, r, why) != 0 || lateplan(r, readyms, plan, why) != 0) {
+        fail(why);
+        return;
+    }
+    if (plan.len > 0)
+        deviceadd(dev, e, std::move(plan), r.mode == 0);
+}
+
+int residentmode(const std::string& fdtext, const sinstr& in)
+{
+    catchstops();
+    char* end = nullptr;
+    long fd = std::strtol(fdtext.c_str(), &end, 10);
+    if (end == fdtext.c_str() || *end != '\0' || fd < 0 || fd > 65535)
+        return fail("--resident needs a descriptor number, not \"" + fdtext + "\"", 2);
+    // Requests wait in the descriptor while the SoundFont loads.
+    sengine e;
+    openengine(e, in);
+    SDL_AudioSpec have{};
+    std::string err;
+    SDL_AudioDeviceID dev = deviceopen(e, have, err);
+    if (dev == 0)
+        return fail(err);
+    SDL_PauseAudioDevice(dev, 0);
+    const int64_t readyms = clockms();
+    std::string last;
+    int status = 0;
+    for (;;) {
+        if (stopsignal()) {
+            status = 128 + stopsignal();
+            break;
+        }
+        pollfd p{static_cast<int>(fd), POLLIN, 0};
+        if (poll(&p, 1, 1000) <= 0)
+            continue;
+        char buf[256];
+        ssize_t n = read(static_cast<int>(fd), buf, sizeof buf);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
+            break; // the editor has closed its end, or has gone
+        residentrequest(dev, e, readyms, last);
+    }
+    deviceclose(dev);
     return status;
 }
 
@@ -215,17 +328,23 @@ int devicemode()
 int main(int argc, char** argv)
 {
     std::vector<std::string> a(argv + 1, argv + argc);
-    if (a.empty())
-        return devicemode();
-    if (a[0] == "--help" || a[0] == "-h") {
+    if (!a.empty() && (a[0] == "--help" || a[0] == "-h")) {
         std::fputs(usage, stdout);
         std::fputs(help, stdout);
         return 0;
     }
+    sinstr in;
+    std::string err;
+    if (instrargs(a, in, err) != 0)
+        return fail(err, 2);
+    if (a.empty())
+        return devicemode(in);
+    if (a[0] == "--resident" && a.size() == 2)
+        return residentmode(a[1], in);
     if (a[0] == "--wav" && a.size() == 2)
-        return wavmode(a[1]);
+        return wavmode(a[1], in);
     if (a[0] == "--export" && a.size() == 3)
-        return exportmode(a[1], a[2]);
+        return exportmode(a[1], a[2], in);
     std::fputs(usage, stderr);
     return 2;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The tone player's sound-free parts: reading a request from "beepset.tmp",
-// turning it (or a whole score) into a list of tones, rendering those tones
-// as 16-bit samples a block at a time, and writing WAV and MIDI files.
-// Nothing here holds more than one block of rendered audio.
+// The tone player's device-free parts: reading a request from "beepset.tmp",
+// turning it (or a whole score) into a list of tones, sounding those tones
+// with the sine tone or a SoundFont instrument a block at a time, mixing
+// requests, and writing WAV and MIDI files.
+#include "score/instrument.h"
 #include "score/model.h"
 
 #include <cstdint>
@@ -74,6 +75,10 @@ std::vector<sspan> melody(const std::vector<smusic>& notes);
 // silence of the same length.
 splan toneplan(const sreq& r);
 
+// The plan without its first `skipms` milliseconds; notes cut there begin at
+// once. Skipping all of it leaves the empty plan.
+splan skipplan(splan p, int64_t skipms);
+
 // A stretch of a score: steps [start, end) at `speed`, beginning `skipms`
 // milliseconds into it. `notes` may be in any order (a score file holds them
 // in ring order); where notes overlap, the later one cuts the earlier short.
@@ -98,16 +103,83 @@ void synthstart(ssynth& sy, splan plan);
 size_t synth(ssynth& sy, int16_t* out, size_t n);
 inline bool synthdone(const ssynth& sy) { return sy.pos >= sy.plan.len; }
 
-// Writes the whole plan to `path` as a 16-bit mono PCM WAV file, rendering
-// a block at a time. 0 on success; -1 with a reason in `err` (a file that
-// cannot be written completely is removed).
-int writewav(const std::string& path, const splan& plan, std::string& err);
+// The instrument a player sounds with, from its command line and environment.
+struct sinstr {
+    int program = 0;        // General MIDI program, or SINETONE
+    std::string soundfont;  // asked for with --soundfont or PELLAVINE_SOUNDFONT
+};
+
+// Takes --instrument N|NAME and --soundfont PATH out of `args`; the values of
+// PELLAVINE_INSTRUMENT and PELLAVINE_SOUNDFONT stand where an option is not
+// given. 0, or -1 with a reason in `err`.
+int instrargs(std::vector<std::string>& args, sinstr& in, std::string& err);
+
+// The SoundFonts to try, in order: the one asked for (when not ""), the
+// system's default General MIDI SoundFont, the one installed with Pellavine.
+std::vector<std::string> soundfonts(const std::string& asked);
+// The first of `paths` that is a regular file that can be read, or "".
+std::string firstfile(const std::vector<std::string>& paths);
+
+// MIDI key nearest to a frequency (A of octave 3, 440 Hz, is 69), 0 to 127.
+int keyof(double freq);
+
+constexpr int VELOCITY = 100;
+constexpr int RELEASEMS = 1500; // a WAV file's time after the last note for its release
+
+struct sfluid; // a FluidSynth synthesiser with its SoundFont loaded
+
+// A request being heard: a plan laid on the engine's clock.
+struct svoice {
+    splan plan;
+    int64_t at = 0;        // engine sample at which the plan's sample 0 sounds
+    bool playback = false; // a stretch of a score, not a tone
+    int chan = 0;          // the synthesiser's channel
+    size_t ev = 0;         // next note event: tone ev / 2 begins (even) or ends (odd)
+    ssynth sine;           // the sine tone's renderer
+};
+
+// Mixes requests: tones sound over each other, and a playback replaces the
+// playback heard so far. Sounds with a SoundFont instrument, or with the sine
+// tone when `fl` is null.
+struct sengine {
+    sfluid* fl = nullptr;
+    int64_t pos = 0; // samples rendered so far
+    std::vector<svoice> voices;
+    int nexttone = 0;    // the last tone's channel, counted among the tone channels
+    bool silent = false; // nothing has sounded since the last note died away
+    sengine() = default;
+    ~sengine();
+    sengine(const sengine&) = delete;
+    sengine& operator=(const sengine&) = delete;
+};
+
+// Makes the engine sound `in`: loads the SoundFont for a General MIDI program.
+// When no SoundFont can be found or FluidSynth fails, the engine sounds the
+// sine tone and `note` says why in one line; otherwise `note` is "".
+void engineopen(sengine& e, const sinstr& in, std::string& note);
+// The same with the SoundFont already chosen ("" when there is none).
+void engineload(sengine& e, int program, const std::string& soundfont, std::string& note);
+// Lets the next samples sound `plan` from its start.
+void engineadd(sengine& e, splan plan, bool playback);
+// Renders the next `n` samples; silence when nothing sounds.
+void enginerender(sengine& e, int16_t* out, size_t n);
+// True while a request still sounds or a released note still dies away.
+bool enginebusy(const sengine& e);
+// True when the engine sounds a SoundFont instrument.
+inline bool enginesynth(const sengine& e) { return e.fl != nullptr; }
+
+// Writes the plan, sounded by `e`, to `path` as a 16-bit mono PCM WAV file,
+// rendering a block at a time; with an instrument, RELEASEMS follow the plan
+// for the last note to die away. 0 on success; -1 with a reason in `err` (a
+// file that cannot be written completely is removed).
+int writewav(const std::string& path, sengine& e, const splan& plan, std::string& err);
 
 // Appends a MIDI variable-length quantity (0 to 0x0FFFFFFF).
 void midivlq(std::string& out, uint32_t v);
 // The whole score as a Standard MIDI File: format 0, one track, TICKS per
-// quarter at 120 bpm, one step STEPTICKS ticks, A of octave 3 key 69.
-std::string midibytes(const std::vector<smusic>& notes);
+// quarter at 120 bpm, one step STEPTICKS ticks, A of octave 3 key 69. A
+// General MIDI `program` is set at the start (none for SINETONE).
+std::string midibytes(const std::vector<smusic>& notes, int program);
 // MIDI key of a note (C of octave 3 is 60), or -1 when it has none.
 int midikey(const smusic& m);
 

@@ -180,3 +180,23 @@ size_t synth(ssynth& sy, int16_t* out, size_t n)
     sy.pos += static_cast<int64_t>(n);
     return n;
 }
+
+splan skipplan(splan p, int64_t skipms)
+{
+    const int64_t ms = std::max<int64_t>(skipms, 0);
+    if (ms > p.len / (RATE / 1000)) // compared in ms first: a huge skip must not overflow
+        return splan{};
+    const int64_t k = ms * (RATE / 1000);
+    if (k >= p.len)
+        return splan{};
+    std::vector<stone> kept;
+    for (stone t : p.tones) {
+        t.s = std::max<int64_t>(t.s - k, 0);
+        t.e -= k;
+        if (t.e > t.s)
+            kept.push_back(t);
+    }
+    p.tones = std::move(kept);
+    p.len -= k;
+    return p;
+}

@@ -1,0 +1,247 @@
+// The mixer of requests and the two ways it sounds them: the sine tone, and
+// FluidSynth with a General MIDI SoundFont.
+#include "tone/player/player.h"
+
+#include "platform/playerenv.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+struct sfluid {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+};
+
+namespace {
+
+constexpr int PLAYCHAN = 15;  // the channel of playback
+constexpr int TONECHANS = 14; // tones take turns on channels 0 to 14, all but the drums' 9
+constexpr double GAIN = 1.0;     // FluidSynth's master gain
+constexpr double OUTLEVEL = 4.5; // a piano note at velocity 100 peaks near half of full scale
+constexpr size_t CHUNK = 512;  // samples rendered in one go
+
+int tonechan(int n) { return n >= 9 ? n + 1 : n; }
+
+void fluidfree(sfluid* f)
+{
+    if (!f)
+        return;
+    if (f->synth)
+        delete_fluid_synth(f->synth);
+    if (f->settings)
+        delete_fluid_settings(f->settings);
+    delete f;
+}
+
+void quietlog(int, const char*, void*) {}
+
+// Loads `path` and sets every channel to `program`. Null with a reason in
+// `why` when FluidSynth cannot.
+sfluid* fluidload(const std::string& path, int program, std::string& why)
+{
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, quietlog, nullptr);
+    sfluid* f = new sfluid;
+    f->settings = new_fluid_settings();
+    if (f->settings) {
+        fluid_settings_setnum(f->settings, "synth.sample-rate", RATE);
+        fluid_settings_setnum(f->settings, "synth.gain", GAIN);
+        fluid_settings_setint(f->settings, "synth.reverb.active", 0);
+        fluid_settings_setint(f->settings, "synth.chorus.active", 0);
+        fluid_settings_setint(f->settings, "synth.cpu-cores", 1);
+        // Only the samples of the instrument in use are read into memory.
+        fluid_settings_setint(f->settings, "synth.dynamic-sample-loading", 1);
+        f->synth = new_fluid_synth(f->settings);
+    }
+    if (!f->synth) {
+        why = "FluidSynth cannot start";
+        fluidfree(f);
+        return nullptr;
+    }
+    int id = FLUID_FAILED;
+    {
+        squiet q; // the loaders' libraries speak on standard error
+        id = fluid_synth_sfload(f->synth, path.c_str(), 1);
+    }
+    if (id == FLUID_FAILED) {
+        why = "FluidSynth cannot load the SoundFont " + path;
+        fluidfree(f);
+        return nullptr;
+    }
+    // Linear interpolation between samples: inaudible at these pitches, and it
+    // halves the cost of every voice.
+    fluid_synth_set_interp_method(f->synth, -1, FLUID_INTERP_LINEAR);
+    for (int c = 0; c < 16; c++) {
+        if (c == 9)
+            continue;
+        if (fluid_synth_program_select(f->synth, c, id, 0, program) != FLUID_OK) {
+            why = "the SoundFont " + path + " has no General MIDI program " + std::to_string(program);
+            fluidfree(f);
+            return nullptr;
+        }
+    }
+    return f;
+}
+
+// When the next note event of `v` falls, in engine samples; -1 when none is left.
+int64_t eventat(const svoice& v)
+{
+    if (v.ev >= 2 * v.plan.tones.size())
+        return -1;
+    const stone& t = v.plan.tones[v.ev / 2];
+    return v.at + (v.ev % 2 == 0 ? t.s : t.e);
+}
+
+// Plays every note event of `v` due at or before `now`.
+void fireevents(fluid_synth_t* s, svoice& v, int64_t now)
+{
+    for (int64_t at; (at = eventat(v)) >= 0 && at <= now; v.ev++) {
+        int key = keyof(v.plan.tones[v.ev / 2].freq);
+        if (v.ev % 2 == 0)
+            fluid_synth_noteon(s, v.chan, key, VELOCITY);
+        else
+            fluid_synth_noteoff(s, v.chan, key);
+    }
+}
+
+bool voicedone(const sengine& e, const svoice& v)
+{
+    if (e.fl)
+        return eventat(v) < 0 && e.pos >= v.at + v.plan.len;
+    return synthdone(v.sine);
+}
+
+// Ends a voice at sample `cut` of its plan: later notes are dropped and the
+// note sounding then is released (the sine tone fades out over RAMPMS).
+void voicecut(svoice& v, int64_t cut, bool sine)
+{
+    std::vector<stone>& t = v.plan.tones;
+    int64_t end = sine ? cut + RATE * RAMPMS / 1000 : cut;
+    t.erase(std::remove_if(t.begin(), t.end(), [&](const stone& x) { return x.s >= cut; }), t.end());
+    for (stone& x : t)
+        x.e = std::min(x.e, end);
+    v.plan.len = std::min(v.plan.len, end);
+    if (sine)
+        v.sine.plan = v.plan;
+    v.ev = std::min(v.ev, 2 * t.size());
+}
+
+void rendersynth(sengine& e, int16_t* out, size_t n)
+{
+    fluid_synth_t* s = e.fl->synth;
+    // Nothing sounds and nothing is to come: the synthesiser is left alone.
+    if (e.voices.empty() && (e.silent || fluid_synth_get_active_voice_count(s) == 0)) {
+        e.silent = true;
+        std::fill(out, out + n, int16_t{0});
+        e.pos += static_cast<int64_t>(n);
+        return;
+    }
+    float left[CHUNK], right[CHUNK];
+    size_t done = 0;
+    while (done < n) {
+        int64_t next = e.pos + static_cast<int64_t>(std::min(n - done, CHUNK));
+        for (svoice& v : e.voices) {
+            fireevents(s, v, e.pos);
+            int64_t at = eventat(v);
+            if (at >= 0)
+                next = std::min(next, at);
+        }
+        size_t k = static_cast<size_t>(next - e.pos);
+        if (e.voices.empty() && fluid_synth_get_active_voice_count(s) == 0) {
+            std::fill(out + done, out + done + k, int16_t{0});
+        } else {
+            fluid_synth_write_float(s, static_cast<int>(k), left, 0, 1, right, 0, 1);
+            for (size_t i = 0; i < k; i++) {
+                double x = (left[i] + right[i]) * 0.5 * OUTLEVEL * 32767.0;
+                out[done + i] = static_cast<int16_t>(std::lrint(std::clamp(x, -32767.0, 32767.0)));
+            }
+        }
+        e.pos = next;
+        done += k;
+    }
+}
+
+void rendersine(sengine& e, int16_t* out, size_t n)
+{
+    int32_t sum[CHUNK];
+    int16_t one[CHUNK];
+    for (size_t done = 0; done < n;) {
+        size_t k = std::min(n - done, CHUNK);
+        std::fill(sum, sum + k, 0);
+        for (svoice& v : e.voices) {
+            size_t got = synth(v.sine, one, k);
+            for (size_t i = 0; i < got; i++)
+                sum[i] += one[i];
+        }
+        for (size_t i = 0; i < k; i++)
+            out[done + i] = static_cast<int16_t>(std::clamp(sum[i], -32767, 32767));
+        e.pos += static_cast<int64_t>(k);
+        done += k;
+    }
+}
+
+} // namespace
+
+sengine::~sengine() { fluidfree(fl); }
+
+void engineopen(sengine& e, const sinstr& in, std::string& note)
+{
+    if (in.program == SINETONE)
+        engineload(e, SINETONE, "", note);
+    else
+        engineload(e, in.program, firstfile(soundfonts(in.soundfont)), note);
+}
+
+void engineload(sengine& e, int program, const std::string& soundfont, std::string& note)
+{
+    fluidfree(e.fl);
+    e.fl = nullptr;
+    e.voices.clear();
+    note.clear();
+    if (program == SINETONE)
+        return;
+    if (soundfont.empty()) {
+        note = "no SoundFont found; playing the sine tone";
+        return;
+    }
+    std::string why;
+    e.fl = fluidload(soundfont, std::clamp(program, 0, 127), why);
+    if (!e.fl)
+        note = why + "; playing the sine tone";
+}
+
+void engineadd(sengine& e, splan plan, bool playback)
+{
+    if (playback)
+        for (svoice& v : e.voices)
+            if (v.playback)
+                voicecut(v, e.pos - v.at, !e.fl);
+    e.silent = false;
+    svoice v;
+    v.at = e.pos;
+    v.playback = playback;
+    if (!playback)
+        e.nexttone = (e.nexttone + 1) % TONECHANS;
+    v.chan = playback ? PLAYCHAN : tonechan(e.nexttone);
+    if (!e.fl)
+        synthstart(v.sine, plan);
+    v.plan = std::move(plan);
+    e.voices.push_back(std::move(v));
+}
+
+void enginerender(sengine& e, int16_t* out, size_t n)
+{
+    if (e.fl)
+        rendersynth(e, out, n);
+    else
+        rendersine(e, out, n);
+    std::erase_if(e.voices, [&](const svoice& v) { return voicedone(e, v); });
+}
+
+bool enginebusy(const sengine& e)
+{
+    return !e.voices.empty() || (e.fl && !e.silent && fluid_synth_get_active_voice_count(e.fl->synth) > 0);
+}
