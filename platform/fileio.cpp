@@ -2,7 +2,7 @@
 // the old content survives any failure, and creating a file that never
 // replaces another.
 #include "platform/fileio.h"
-#include "platform/signals.h"
+#include "platform/process.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +23,8 @@ static_assert(std::atomic<unsigned>::is_always_lock_free);
 // Remembers the stop count when an operation begins: a stop noted later ends
 // the operation's waits.
 struct stopwatch {
-    unsigned at = sigs.stops.load();
-    bool stopped() const { return sigs.stops.load() != at; }
+    unsigned at = self.stops.load();
+    bool stopped() const { return self.stops.load() != at; }
 };
 
 iores fail(fileerr why, int sys = 0) { return iores{why, sys}; }
@@ -253,7 +253,7 @@ bool takeowner(int fd, const struct stat& st, iores& r)
 
 } // namespace
 
-void fileiostop() { sigs.stops.fetch_add(1); }
+void fileiostop() { self.stops.fetch_add(1); }
 
 iores writefd(int fd, const std::string& bytes) { return writeall(fd, bytes.data(), bytes.size(), stopwatch{}); }
 

@@ -1,4 +1,5 @@
 #include "platform/proc.h"
+#include "platform/process.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,14 +23,6 @@ extern char** environ;
 
 namespace {
 
-struct child {
-    pid_t pid;       // also its process group: every child leads its own session
-    bool player;
-    bool killed = false; // sent SIGKILL; no longer counted as running
-};
-
-std::vector<child> children; // started and not yet reaped
-std::string playeroverride;
 
 // The running executable's own path, found without argv.
 std::string selfpath()
@@ -236,7 +229,7 @@ int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bo
         errno = err;
         return -1;
     }
-    children.push_back({pid, player, false});
+    self.children.push_back({pid, player, false});
     return static_cast<int>(pid);
 }
 
@@ -244,31 +237,31 @@ int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bo
 
 std::string exedir()
 {
-    std::string self = selfpath();
-    size_t slash = self.rfind('/');
+    std::string exe = selfpath();
+    size_t slash = exe.rfind('/');
     if (slash == std::string::npos)
         return {};
-    return self.substr(0, slash + 1);
+    return exe.substr(0, slash + 1);
 }
 
 std::string playerpath()
 {
-    if (!playeroverride.empty())
-        return playeroverride;
+    if (!self.playeroverride.empty())
+        return self.playeroverride;
     std::string dir = exedir();
     return dir.empty() ? dir : dir + "pellavine-beep";
 }
 
-void setplayerpath(const std::string& path) { playeroverride = path; }
+void setplayerpath(const std::string& path) { self.playeroverride = path; }
 
 int spawndetached(const std::vector<std::string>& argv) { return spawn(argv, false); }
 
 void reapchildren()
 {
-    for (size_t i = 0; i < children.size();) {
-        pid_t r = waitpid(children[i].pid, nullptr, WNOHANG);
-        if (r == children[i].pid || (r < 0 && errno == ECHILD)) {
-            children.erase(children.begin() + static_cast<std::ptrdiff_t>(i));
+    for (size_t i = 0; i < self.children.size();) {
+        pid_t r = waitpid(self.children[i].pid, nullptr, WNOHANG);
+        if (r == self.children[i].pid || (r < 0 && errno == ECHILD)) {
+            self.children.erase(self.children.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
         i++;
@@ -279,7 +272,7 @@ int liveplayers()
 {
     reapchildren();
     int n = 0;
-    for (const child& c : children)
+    for (const schild& c : self.children)
         n += c.player && !c.killed;
     return n;
 }
@@ -292,7 +285,7 @@ bool waitgone(pid_t pid, int ms)
     for (int waited = 0;; waited += 5) {
         pid_t r = waitpid(pid, nullptr, WNOHANG);
         if (r == pid || (r < 0 && errno == ECHILD)) {
-            std::erase_if(children, [&](const child& c) { return c.pid == pid; });
+            std::erase_if(self.children, [&](const schild& c) { return c.pid == pid; });
             return true;
         }
         if (waited >= ms)
@@ -305,8 +298,8 @@ bool waitgone(pid_t pid, int ms)
 void makeroom()
 {
     while (liveplayers() >= MAXPLAYERS) {
-        auto oldest = std::find_if(children.begin(), children.end(),
-                                   [](const child& c) { return c.player && !c.killed; });
+        auto oldest = std::find_if(self.children.begin(), self.children.end(),
+                                   [](const schild& c) { return c.player && !c.killed; });
         pid_t pid = oldest->pid;
         // Not yet reaped, so its process group id is still its own.
         killpg(pid, SIGTERM);
@@ -315,7 +308,7 @@ void makeroom()
         killpg(pid, SIGKILL);
         if (waitgone(pid, 1000))
             continue;
-        for (child& c : children) // stuck in the kernel: gone as soon as it can
+        for (schild& c : self.children) // stuck in the kernel: gone as soon as it can
             if (c.pid == pid)
                 c.killed = true;
     }
@@ -342,7 +335,7 @@ void stopplayers()
     reapchildren();
     // A child not yet reaped still holds its pid, so its process group id
     // cannot have been given to anyone else.
-    for (const child& c : children)
+    for (const schild& c : self.children)
         if (c.player)
             killpg(c.pid, SIGTERM);
 }
@@ -364,14 +357,12 @@ void openurl(const std::string& url)
 void procreset()
 {
     stopresident();
-    children.clear();
-    playeroverride.clear();
+    self.children.clear();
+    self.playeroverride.clear();
 }
 
-// This process's end of the socket pair that wakes the resident player (-1
-// when there is none), and how long the player waits before it starts.
+// How long the resident player waits before it starts.
 namespace {
-int residentfd = -1;
 constexpr int RESIDENTDELAYMS = 60;
 }
 
@@ -408,16 +399,16 @@ int startresident()
         close(sv[0]);
         return -1;
     }
-    residentfd = sv[0];
+    self.residentfd = sv[0];
     return pid;
 }
 
 bool wakeresident()
 {
-    if (residentfd < 0)
+    if (self.residentfd < 0)
         return false;
     for (;;) {
-        ssize_t n = send(residentfd, "w", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = send(self.residentfd, "w", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n == 1 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
             return true; // with bytes still unread the player reads the file anyway
         if (n < 0 && errno == EINTR)
@@ -429,9 +420,9 @@ bool wakeresident()
 
 void stopresident()
 {
-    if (residentfd >= 0)
-        close(residentfd);
-    residentfd = -1;
+    if (self.residentfd >= 0)
+        close(self.residentfd);
+    self.residentfd = -1;
     reapchildren();
 }
 

@@ -5,7 +5,7 @@
 #include "platform/keys.h"
 #include "platform/proc.h"
 #include "platform/render.h"
-#include "platform/signals.h"
+#include "platform/process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -58,18 +58,18 @@ void onsignal(int sig)
 {
     int e = errno;
     if (sig == SIGWINCH)
-        sigs.winch = 1;
+        self.winch = 1;
     else if (sig == SIGTSTP)
-        sigs.tstp = 1;
+        self.tstp = 1;
     else if (sig == SIGCHLD)
-        sigs.chld = 1;
+        self.chld = 1;
     else {
-        if (!sigs.stopsig)
-            sigs.stopsig = sig;
+        if (!self.stopsig)
+            self.stopsig = sig;
         fileiostop(); // a file write waiting on a pipe or a slow disk gives up
     }
-    if (sigs.wake[1] >= 0) {
-        ssize_t n = write(sigs.wake[1], "x", 1);
+    if (self.wake[1] >= 0) {
+        ssize_t n = write(self.wake[1], "x", 1);
         (void)n;
     }
     errno = e;
@@ -79,8 +79,8 @@ void onsignal(int sig)
 // then let the signal do what it did before (a core dump, a sanitizer report).
 void onfatal(int sig)
 {
-    if (sigs.active) {
-        sigs.active = 0;
+    if (self.active) {
+        self.active = 0;
         ssize_t n = write(outfd, restorebytes, sizeof restorebytes - 1);
         (void)n;
         if (term.intty)
@@ -110,16 +110,16 @@ void install(int sig, void (*fn)(int), int flags = 0)
 // Collects the players that ended since the last look.
 void reapifended()
 {
-    if (!sigs.chld)
+    if (!self.chld)
         return;
-    sigs.chld = 0;
+    self.chld = 0;
     reapchildren();
 }
 
 void drainwake()
 {
     char b[64];
-    while (sigs.wake[0] >= 0 && read(sigs.wake[0], b, sizeof b) > 0) {
+    while (self.wake[0] >= 0 && read(self.wake[0], b, sizeof b) > 0) {
     }
 }
 
@@ -157,8 +157,8 @@ int64_t monoms()
 // timeout, -1 when a signal came.
 int waitinput(int waitms)
 {
-    pollfd pf[2] = {{infd, POLLIN, 0}, {sigs.wake[0], POLLIN, 0}};
-    int r = poll(pf, sigs.wake[0] >= 0 ? 2 : 1, waitms);
+    pollfd pf[2] = {{infd, POLLIN, 0}, {self.wake[0], POLLIN, 0}};
+    int r = poll(pf, self.wake[0] >= 0 ? 2 : 1, waitms);
     if (r < 0)
         return errno == EINTR ? -1 : 1; // a poll error: let read report it
     if (r > 0 && (pf[1].revents & POLLIN)) {
@@ -174,10 +174,10 @@ int termbyte(void*, int waitms)
 {
     if (term.inpos < term.inlen)
         return static_cast<unsigned char>(term.inbuf[term.inpos++]);
-    if (term.ended || sigs.stopsig)
+    if (term.ended || self.stopsig)
         return KB_END;
     int r = waitinput(waitms);
-    if (sigs.stopsig)
+    if (self.stopsig)
         return KB_END;
     if (r <= 0)
         return KB_NONE;
@@ -206,7 +206,7 @@ void shownotice()
 // Looks at the window size after a change (or at the start).
 void checksize()
 {
-    sigs.winch = 0;
+    self.winch = 0;
     winsize ws;
     bool fits = true;
     if (ioctl(outfd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0)
@@ -221,9 +221,9 @@ void checksize()
 void termshow(const Grid& g)
 {
     term.lastgrid = &g;
-    if (sigs.winch)
+    if (self.winch)
         checksize();
-    if (term.small || !sigs.active)
+    if (term.small || !self.active)
         return;
     std::string out;
     rframe(term.screen, g, out);
@@ -237,9 +237,9 @@ void termshow(const Grid& g)
 bool waitlarge()
 {
     for (;;) {
-        if (sigs.stopsig || term.ended)
+        if (self.stopsig || term.ended)
             return false;
-        if (sigs.winch) {
+        if (self.winch) {
             checksize();
             if (!term.small && term.lastgrid)
                 termshow(*term.lastgrid);
@@ -266,9 +266,9 @@ void setmodes(const termios& t)
 // the whole screen repainted, when it continues.
 void suspendnow()
 {
-    if (!sigs.tstp || !sigs.active)
+    if (!self.tstp || !self.active)
         return;
-    sigs.tstp = 0;
+    self.tstp = 0;
     writeall(restorebytes, sizeof restorebytes - 1);
     if (term.intty)
         setmodes(term.saved);
@@ -282,7 +282,7 @@ void suspendnow()
     if (term.intty)
         setmodes(term.rawmodes);
     writeall(startbytes, sizeof startbytes - 1);
-    sigs.winch = 1; // the size may have changed meanwhile; repaint everything
+    self.winch = 1; // the size may have changed meanwhile; repaint everything
     if (term.lastgrid)
         termshow(*term.lastgrid);
 }
@@ -336,14 +336,14 @@ bool termwait(int ms, bool esc)
     for (;;) {
         suspendnow();
         reapifended();
-        if (sigs.stopsig)
+        if (self.stopsig)
             return false;
         int64_t left = until - monoms();
         if (left <= 0)
             return false;
         if (!esc || term.ended) {
-            pollfd pf{sigs.wake[0], POLLIN, 0};
-            int r = poll(&pf, sigs.wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+            pollfd pf{self.wake[0], POLLIN, 0};
+            int r = poll(&pf, self.wake[0] >= 0 ? 1 : 0, static_cast<int>(left));
             if (r > 0)
                 drainwake();
             continue;
@@ -364,13 +364,13 @@ stimems termnow()
 
 } // namespace
 
-int termsignal() { return sigs.stopsig; }
+int termsignal() { return self.stopsig; }
 
 void termstop()
 {
-    if (!sigs.active)
+    if (!self.active)
         return;
-    sigs.active = 0;
+    self.active = 0;
     writeall(restorebytes, sizeof restorebytes - 1);
     if (term.intty)
         tcsetattr(infd, TCSANOW, &term.saved);
@@ -379,7 +379,7 @@ void termstop()
             sigaction(s, &term.oldactions[s], nullptr);
             term.handled[s] = false;
         }
-    for (int& fd : sigs.wake)
+    for (int& fd : self.wake)
         if (fd >= 0) {
             close(fd);
             fd = -1;
@@ -392,11 +392,11 @@ int termstart()
         std::fputs("pellavine: standard output is not a terminal\n", stderr);
         return 1;
     }
-    if (sigs.active)
+    if (self.active)
         return 0;
-    sigs.stopsig = 0;
-    sigs.winch = 0;
-    sigs.chld = 1; // children started before the terminal was taken
+    self.stopsig = 0;
+    self.winch = 0;
+    self.chld = 1; // children started before the terminal was taken
 
     term.ended = false;
     term.small = false;
@@ -433,13 +433,13 @@ int termstart()
         setmodes(term.rawmodes);
     }
 
-    if (pipe(sigs.wake) == 0) {
-        for (int fd : sigs.wake) {
+    if (pipe(self.wake) == 0) {
+        for (int fd : self.wake) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
             fcntl(fd, F_SETFD, FD_CLOEXEC);
         }
     } else {
-        sigs.wake[0] = sigs.wake[1] = -1;
+        self.wake[0] = self.wake[1] = -1;
     }
     for (int s : stopsignals)
         install(s, onsignal);
@@ -451,7 +451,7 @@ int termstart()
     for (int s : fatalsignals)
         install(s, onfatal);
 
-    sigs.active = 1;
+    self.active = 1;
     if (!term.atexitdone) {
         std::atexit(termstop);
         term.atexitdone = true;
@@ -464,6 +464,6 @@ int termstart()
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
     scr.io.now = termnow;
-    scr.io.stop = [] { return sigs.stopsig != 0; };
+    scr.io.stop = [] { return self.stopsig != 0; };
     return 0;
 }

@@ -1,3 +1,0 @@
-#include "platform/signals.h"
-
-ssignals sigs;
