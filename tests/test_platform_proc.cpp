@@ -253,15 +253,15 @@ TEST_F(ProcTest, OpenUrlRunsTheDesktopOpenerWithTheAddressAsItsOnlyArgument)
 
 TEST_F(ProcTest, AtMostEightPlayersTheOldestStopsFirst)
 {
-    // Each player notes its pid and waits; the stubborn ones ignore SIGTERM.
+    // Each player notes its pid and waits; the obstinate ones ignore SIGTERM.
     std::string beep = dir + "/pellavine-beep";
     std::string pids = dir + "/pids";
-    writescript(beep, "[ -e " + dir + "/stubborn ] && trap '' TERM\necho $$ >> " + pids + "\nexec sleep 30\n");
+    writescript(beep, "[ -e " + dir + "/obstinate ] && trap '' TERM\necho $$ >> " + pids + "\nexec sleep 30\n");
     setplayerpath(beep);
-    std::ofstream(dir + "/stubborn"); // the first two ignore SIGTERM
+    std::ofstream(dir + "/obstinate"); // the first two ignore SIGTERM
     for (int i = 0; i < 12; i++) {
         if (i == 2)
-            unlink((dir + "/stubborn").c_str());
+            unlink((dir + "/obstinate").c_str());
         startplayer();
         EXPECT_LE(liveplayers(), MAXPLAYERS) << "after start " << i + 1;
         waitfor([&] {
