@@ -10,20 +10,23 @@
 //   end     -1 where the next record's start would stand          (4 bytes)
 // The records hold the score queue starting with its back note: for a queue
 // a, b, c the file holds c, a, b, and reading pushes them in file order.
+#include "score/doc.h"
 #include "score/model.h"
+#include "score/view.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// A new score's header: the start view, the start length.
 struct pvxhead {
-    int ver = 2;
-    int mousex = 0;
-    int mousey = 55;
-    int toplo = 40;
-    int leftlo = 0;
-    int musicleng = 100;
+    int ver = curfilever;
+    int mousex = STARTVIEW.mousex;
+    int mousey = STARTVIEW.mousey;
+    int toplo = STARTVIEW.toplo;
+    int leftlo = STARTVIEW.leftlo;
+    int musicleng = STARTLENG;
 };
 
 // A decoded file: the header as stored and the notes in file order, which is
