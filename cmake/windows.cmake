@@ -1,6 +1,6 @@
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the player on
-# waveOut, a UTF-8 manifest for both programs, the tests that run under wine,
-# and the zip for Windows users. Included from the top-level CMakeLists.txt.
+# waveOut with the sine tone, a UTF-8 manifest for both programs, the tests
+# that run under wine, and the zip for Windows users. Included from the top-level CMakeLists.txt.
 
 # Both programs declare UTF-8 as their code page (Windows 10 1903 and later
 # then give the C runtime UTF-8 file names and arguments) and know Windows 10.
@@ -9,7 +9,10 @@ target_sources(pellavine PRIVATE ${PV_MANIFEST_RC})
 # --version shows the project version, as on Linux (cmake/install.cmake).
 target_compile_definitions(pellavine PRIVATE PV_VERSION="${PROJECT_VERSION}")
 
-pv_layer(pvplayer DIRS tone/player USES pvplatform pvscore)
+# No FluidSynth for the cross toolchain: the stand-in synthesiser of
+# tone/player/win32 makes the player sound the sine tone.
+pv_layer(pvplayer DIRS tone/player tone/player/win32 EXCLUDE "/tone/player/fluid\\.cpp$"
+         USES pvplatform pvscore)
 add_executable(pellavine-beep tone/player/win32/main.cpp ${PV_MANIFEST_RC})
 target_link_libraries(pellavine-beep PRIVATE pvplayer winmm)
 

@@ -91,3 +91,17 @@ int conkeynext(sconkeys& d)
     d.codes.pop_front();
     return c;
 }
+
+bool conkeytakeesc(sconkeys& d, size_t from)
+{
+    for (size_t i = from; i < d.codes.size(); i++) {
+        int c = d.codes[i];
+        if (c == 27) {
+            d.codes.erase(d.codes.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+        if (c == 0 || c == 224)
+            i++; // a prefix: the scan code after it is no key of its own
+    }
+    return false;
+}

@@ -3,6 +3,7 @@
 // key codes of _getch, the same codes the terminal decoder gives: the
 // character itself (UTF-8 a byte at a time), or a prefix (224 or 0) followed
 // by a scan code for the cursor and function keys. Pure: no console here.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 
@@ -25,3 +26,7 @@ void conkeyfeed(sconkeys& d, const sconkey& k);
 
 // The next decoded code, or -1 when none is waiting.
 int conkeynext(sconkeys& d);
+
+// Takes the first Escape key out of the codes from index `from` on (the start
+// of a key); true when there was one. The codes around it stay in order.
+bool conkeytakeesc(sconkeys& d, size_t from);

@@ -58,4 +58,29 @@ TEST(ConsoleKeys, RecordsBecomeGetchCodes)
         EXPECT_EQ(decode(c.recs), c.want) << c.what;
 }
 
+// What a sleep that Escape ends takes out of the keys waiting.
+TEST(ConsoleKeys, EscapeTakenOutOfWaitingKeys)
+{
+    struct {
+        const char* what;
+        std::vector<int> codes;
+        size_t from;
+        bool found;
+        std::vector<int> left;
+    } cases[] = {
+        {"alone", {27}, 0, true, {}},
+        {"keys around it stay in order", {'a', 27, 'b', 27}, 0, true, {'a', 'b', 27}},
+        {"none", {'a', 224, 72}, 0, false, {'a', 224, 72}},
+        {"a scan code 27 after a prefix is no Escape", {0, 27, 224, 27, 'x'}, 0, false, {0, 27, 224, 27, 'x'}},
+        {"before `from` it is not looked at", {27, 'a'}, 1, false, {27, 'a'}},
+        {"UTF-8 bytes are no prefix for it", {0xE0, 0xA4, 0x95, 27}, 0, true, {0xE0, 0xA4, 0x95}},
+    };
+    for (auto& c : cases) {
+        sconkeys d;
+        d.codes.assign(c.codes.begin(), c.codes.end());
+        EXPECT_EQ(conkeytakeesc(d, c.from), c.found) << c.what;
+        EXPECT_EQ(std::vector<int>(d.codes.begin(), d.codes.end()), c.left) << c.what;
+    }
+}
+
 } // namespace

@@ -225,3 +225,17 @@ void procreset()
     children.clear();
     playeroverride.clear();
 }
+
+// No resident player on Windows: startresident reports it as not started, so
+// the editor starts one player for every request (startplayer).
+int startresident() { return -1; }
+
+bool wakeresident() { return false; }
+
+void stopresident() {}
+
+// Players inherit this process's environment (CreateProcessW is given none).
+void setplayerenv(const std::string& name, const std::string& value)
+{
+    SetEnvironmentVariableW(widen(name).c_str(), widen(value).c_str());
+}

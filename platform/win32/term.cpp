@@ -271,6 +271,29 @@ void termsleep(int ms)
     }
 }
 
+// Sleeps reading the keys typed meanwhile into the codes kept for termkey;
+// an Escape among them is taken out and ends the sleep at once (true then).
+// Input that is not the console is left for later: a plain sleep.
+bool termsleepesc(int ms)
+{
+    int64_t until = monoms() + ms;
+    size_t from = cons.codes.size(); // codes kept before the sleep are keys typed earlier
+    for (;;) {
+        if (stopsig)
+            return false;
+        int64_t left = until - monoms();
+        if (left <= 0)
+            return false;
+        if (!inconsole || ended) {
+            termsleep(static_cast<int>(left));
+            return false;
+        }
+        fillkeys(static_cast<int>(left));
+        if (conkeytakeesc(cons, from))
+            return true;
+    }
+}
+
 stimems termnow()
 {
     FILETIME ft;
@@ -352,6 +375,7 @@ int termstart()
     scr.io.show = termshow;
     scr.io.key = termkey;
     scr.io.sleep = termsleep;
+    scr.io.sleepesc = termsleepesc;
     scr.io.now = termnow;
     scr.io.stop = [] { return stopsig != 0; };
     return 0;

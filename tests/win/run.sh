@@ -42,17 +42,23 @@ play() { # dir args...
     if [ "$d" = lin ]; then (cd "$work/$d" && "$root/build/pellavine-beep" "$@")
     else (cd "$work/$d" && wine "$root/build-win/pellavine-beep.exe" "$@"); fi
 }
+# The Windows player has no SoundFont synthesiser: sound is compared with the
+# sine tone of the Linux player, and MIDI files with its default instrument.
 for d in lin win; do
     printf '1 1700000000 5 440 10' >"$work/$d/beepset.tmp"
-    play $d --wav tone.wav
+    play $d --instrument tone --wav tone.wav
     printf '0 1700000000 5\r\nscore.pvx\r\n0 12 1.500000' >"$work/$d/beepset.tmp"
-    play $d --wav stretch.wav
-    play $d --export score.pvx score.wav
+    play $d --instrument tone --wav stretch.wav
+    play $d --instrument tone --export score.pvx score.wav
     play $d --export score.pvx score.mid
+    play $d --instrument violin --export score.pvx violin.mid
 done
-for f in tone.wav stretch.wav score.wav score.mid; do
+for f in tone.wav stretch.wav score.wav score.mid violin.mid; do
     check "player $f byte-identical" cmp "$work/lin/$f" "$work/win/$f"
 done
+play win --export score.pvx piano.wav 2>"$work/win/note.txt"
+check "Windows player sounds the sine tone for an instrument, and says so" bash -c \
+    "cmp '$work/win/score.wav' '$work/win/piano.wav' && grep -q 'playing the sine tone' '$work/win/note.txt'"
 # Chinese names on the command line.
 for d in lin win; do
     cp "$work/lin/smoke.pvx" "$work/$d/乐谱 一.pvx"

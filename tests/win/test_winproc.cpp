@@ -18,7 +18,7 @@
 namespace {
 
 // This test program doubles as the child: PV_CHILD=sleep waits, PV_CHILD=args
-// writes its arguments, one a line, to the file PV_OUT.
+// writes its arguments, one a line, and its instrument to the file PV_OUT.
 const bool child = [] {
     const char* what = std::getenv("PV_CHILD");
     if (!what)
@@ -30,6 +30,8 @@ const bool child = [] {
         std::ofstream f(std::getenv("PV_OUT"), std::ios::binary);
         for (size_t i = 1; i < args.size(); i++)
             f << args[i] << "\n";
+        if (const char* v = std::getenv("PELLAVINE_INSTRUMENT"))
+            f << "instrument " << v << "\n";
         f << "job " << [] { BOOL in = FALSE; IsProcessInJob(GetCurrentProcess(), nullptr, &in); return in; }() << "\n";
     } else {
         Sleep(30000);
@@ -75,12 +77,50 @@ TEST(WinProc, AtMostEightPlayersRun)
     procreset();
 }
 
+// Reads and removes the file a child wrote.
+std::string takeout(const std::string& out)
+{
+    std::ifstream f(widen(out).c_str(), std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    f.close();
+    DeleteFileW(widen(out).c_str());
+    return ss.str();
+}
+
+std::string outpath()
+{
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    return narrow(tmp) + "pvargs" + std::to_string(GetCurrentProcessId()) + ".txt";
+}
+
+// No resident player: the editor falls back to a player per request, and
+// every player sees the environment set for players.
+TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
+{
+    procreset();
+    EXPECT_LT(startresident(), 0);
+    EXPECT_FALSE(wakeresident());
+    stopresident();
+    setplayerpath(self());
+    std::string out = outpath();
+    SetEnvironmentVariableW(L"PV_CHILD", L"args");
+    SetEnvironmentVariableW(L"PV_OUT", widen(out).c_str());
+    setplayerenv("PELLAVINE_INSTRUMENT", "violin");
+    startplayer();
+    SetEnvironmentVariableW(L"PV_CHILD", nullptr);
+    SetEnvironmentVariableW(L"PELLAVINE_INSTRUMENT", nullptr);
+    for (int i = 0; i < 2000 && liveplayers() > 0; i++)
+        Sleep(10);
+    EXPECT_EQ(takeout(out), "instrument violin\njob 1\n");
+    procreset();
+}
+
 TEST(WinProc, ArgumentsArriveWhole)
 {
     procreset();
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    std::string out = narrow(tmp) + "pvargs" + std::to_string(GetCurrentProcessId()) + ".txt";
+    std::string out = outpath();
     SetEnvironmentVariableW(L"PV_CHILD", L"args");
     SetEnvironmentVariableW(L"PV_OUT", widen(out).c_str());
     int pid = spawndetached({self(), "plain", "with space", "quote\"inside", "trailing\\", "乐谱 文件.pvx", ""});
@@ -91,12 +131,7 @@ TEST(WinProc, ArgumentsArriveWhole)
         WaitForSingleObject(h, 20000);
         CloseHandle(h);
     }
-    std::ifstream f(widen(out).c_str(), std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    EXPECT_EQ(ss.str(), "plain\nwith space\nquote\"inside\ntrailing\\\n乐谱 文件.pvx\n\njob 0\n");
-    f.close();
-    DeleteFileW(widen(out).c_str());
+    EXPECT_EQ(takeout(out), "plain\nwith space\nquote\"inside\ntrailing\\\n乐谱 文件.pvx\n\njob 0\n");
     procreset();
 }
 

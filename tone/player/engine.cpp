@@ -1,90 +1,18 @@
 // The mixer of requests and the two ways it sounds them: the sine tone, and
-// FluidSynth with a General MIDI SoundFont.
+// a General MIDI SoundFont through the synthesiser of fluid.h.
 #include "tone/player/player.h"
 
-#include "platform/playerenv.h"
-
-#include <fluidsynth.h>
+#include "tone/player/fluid.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-
-struct sfluid {
-    fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-};
 
 namespace {
 
 constexpr int PLAYCHAN = 15;  // the channel of playback
 constexpr int TONECHANS = 14; // tones take turns on channels 0 to 14, all but the drums' 9
-constexpr double GAIN = 1.0;     // FluidSynth's master gain
-constexpr double OUTLEVEL = 4.5; // a piano note at velocity 100 peaks near half of full scale
 constexpr size_t CHUNK = 512;  // samples rendered in one go
 
 int tonechan(int n) { return n >= 9 ? n + 1 : n; }
-
-void fluidfree(sfluid* f)
-{
-    if (!f)
-        return;
-    if (f->synth)
-        delete_fluid_synth(f->synth);
-    if (f->settings)
-        delete_fluid_settings(f->settings);
-    delete f;
-}
-
-void quietlog(int, const char*, void*) {}
-
-// Loads `path` and sets every channel to `program`. Null with a reason in
-// `why` when FluidSynth cannot.
-sfluid* fluidload(const std::string& path, int program, std::string& why)
-{
-    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-        fluid_set_log_function(level, quietlog, nullptr);
-    sfluid* f = new sfluid;
-    f->settings = new_fluid_settings();
-    if (f->settings) {
-        fluid_settings_setnum(f->settings, "synth.sample-rate", RATE);
-        fluid_settings_setnum(f->settings, "synth.gain", GAIN);
-        fluid_settings_setint(f->settings, "synth.reverb.active", 0);
-        fluid_settings_setint(f->settings, "synth.chorus.active", 0);
-        fluid_settings_setint(f->settings, "synth.cpu-cores", 1);
-        // Only the samples of the instrument in use are read into memory.
-        fluid_settings_setint(f->settings, "synth.dynamic-sample-loading", 1);
-        f->synth = new_fluid_synth(f->settings);
-    }
-    if (!f->synth) {
-        why = "FluidSynth cannot start";
-        fluidfree(f);
-        return nullptr;
-    }
-    int id = FLUID_FAILED;
-    {
-        squiet q; // the loaders' libraries speak on standard error
-        id = fluid_synth_sfload(f->synth, path.c_str(), 1);
-    }
-    if (id == FLUID_FAILED) {
-        why = "FluidSynth cannot load the SoundFont " + path;
-        fluidfree(f);
-        return nullptr;
-    }
-    // Linear interpolation between samples: inaudible at these pitches, and it
-    // halves the cost of every voice.
-    fluid_synth_set_interp_method(f->synth, -1, FLUID_INTERP_LINEAR);
-    for (int c = 0; c < 16; c++) {
-        if (c == 9)
-            continue;
-        if (fluid_synth_program_select(f->synth, c, id, 0, program) != FLUID_OK) {
-            why = "the SoundFont " + path + " has no General MIDI program " + std::to_string(program);
-            fluidfree(f);
-            return nullptr;
-        }
-    }
-    return f;
-}
 
 // When the next note event of `v` falls, in engine samples; -1 when none is left.
 int64_t eventat(const svoice& v)
@@ -96,14 +24,14 @@ int64_t eventat(const svoice& v)
 }
 
 // Plays every note event of `v` due at or before `now`.
-void fireevents(fluid_synth_t* s, svoice& v, int64_t now)
+void fireevents(sfluid* s, svoice& v, int64_t now)
 {
     for (int64_t at; (at = eventat(v)) >= 0 && at <= now; v.ev++) {
         int key = keyof(v.plan.tones[v.ev / 2].freq);
         if (v.ev % 2 == 0)
-            fluid_synth_noteon(s, v.chan, key, VELOCITY);
+            fluidnoteon(s, v.chan, key, VELOCITY);
         else
-            fluid_synth_noteoff(s, v.chan, key);
+            fluidnoteoff(s, v.chan, key);
     }
 }
 
@@ -131,15 +59,14 @@ void voicecut(svoice& v, int64_t cut, bool sine)
 
 void rendersynth(sengine& e, int16_t* out, size_t n)
 {
-    fluid_synth_t* s = e.fl->synth;
+    sfluid* s = e.fl;
     // Nothing sounds and nothing is to come: the synthesiser is left alone.
-    if (e.voices.empty() && (e.silent || fluid_synth_get_active_voice_count(s) == 0)) {
+    if (e.voices.empty() && (e.silent || !fluidactive(s))) {
         e.silent = true;
         std::fill(out, out + n, int16_t{0});
         e.pos += static_cast<int64_t>(n);
         return;
     }
-    float left[CHUNK], right[CHUNK];
     size_t done = 0;
     while (done < n) {
         int64_t next = e.pos + static_cast<int64_t>(std::min(n - done, CHUNK));
@@ -150,14 +77,10 @@ void rendersynth(sengine& e, int16_t* out, size_t n)
                 next = std::min(next, at);
         }
         size_t k = static_cast<size_t>(next - e.pos);
-        if (e.voices.empty() && fluid_synth_get_active_voice_count(s) == 0) {
+        if (e.voices.empty() && !fluidactive(s)) {
             std::fill(out + done, out + done + k, int16_t{0});
         } else {
-            fluid_synth_write_float(s, static_cast<int>(k), left, 0, 1, right, 0, 1);
-            for (size_t i = 0; i < k; i++) {
-                double x = (left[i] + right[i]) * 0.5 * OUTLEVEL * 32767.0;
-                out[done + i] = static_cast<int16_t>(std::lrint(std::clamp(x, -32767.0, 32767.0)));
-            }
+            fluidrender(s, out + done, k);
         }
         e.pos = next;
         done += k;
@@ -203,12 +126,11 @@ void engineload(sengine& e, int program, const std::string& soundfont, std::stri
     note.clear();
     if (program == SINETONE)
         return;
-    if (soundfont.empty()) {
-        note = "no SoundFont found; playing the sine tone";
-        return;
-    }
-    std::string why;
-    e.fl = fluidload(soundfont, std::clamp(program, 0, 127), why);
+    std::string why = fluidmissing();
+    if (why.empty() && soundfont.empty())
+        why = "no SoundFont found";
+    if (why.empty())
+        e.fl = fluidload(soundfont, std::clamp(program, 0, 127), why);
     if (!e.fl)
         note = why + "; playing the sine tone";
 }
@@ -243,5 +165,5 @@ void enginerender(sengine& e, int16_t* out, size_t n)
 
 bool enginebusy(const sengine& e)
 {
-    return !e.voices.empty() || (e.fl && !e.silent && fluid_synth_get_active_voice_count(e.fl->synth) > 0);
+    return !e.voices.empty() || (e.fl && !e.silent && fluidactive(e.fl));
 }

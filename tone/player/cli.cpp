@@ -1,0 +1,141 @@
+// The command line shared by the tone players of every system.
+#include "tone/player/cli.h"
+
+#include "platform/playerenv.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+const char* const HELPREQUESTS =
+    "\n"
+    "The tone player of the Pellavine melody editor. The editor starts it for\n"
+    "every sound it makes, after writing the request file \"beepset.tmp\" into\n"
+    "its working folder; the player reads that file from its own working folder.\n"
+    "\n"
+    "Requests (CR LF or LF line breaks):\n"
+    "  1 SECONDS MS FREQ LENGTH\n"
+    "      one tone of FREQ Hz lasting LENGTH x 100 ms\n"
+    "  0 SECONDS MS\n"
+    "  PATH\n"
+    "  START END SPEED\n"
+    "      the score file PATH from time step START until step END, one step\n"
+    "      lasting 100 / SPEED ms; SECONDS and MS say when the editor started\n"
+    "      its play marker, and the player begins as far into the range as that\n"
+    "      is ago, so that sound and marker agree\n"
+    "  An empty file plays nothing.\n"
+    "\n"
+;
+
+const char* const HELPINSTRUMENT =
+    "Options:\n"
+    "  --instrument N|NAME\n"
+    "                     General MIDI program 0-127, or piano (0, the default),\n"
+    "                     organ, guitar, violin, flute, clarinet, trumpet, voice;\n"
+    "                     tone plays the sine tone. PELLAVINE_INSTRUMENT when not\n"
+    "                     given.\n"
+    "  --soundfont PATH   the SoundFont to try first\n";
+
+const char* const HELPFILES =
+    "  --wav OUT.wav      write the request's sound, all of it, to a 16-bit mono\n"
+    "                     48 kHz WAV file instead of playing it; an instrument's\n"
+    "                     last note has 1.5 s to die away\n"
+    "  --export SCORE.pvx OUT.wav\n"
+    "                     render a whole score at normal speed (one step 100 ms)\n"
+    "  --export SCORE.pvx OUT.mid\n"
+    "                     write a whole score as a Standard MIDI File: format 0,\n"
+    "                     one track, 480 ticks per quarter note at 120 bpm, one\n"
+    "                     step 96 ticks, A of octave 3 key 69, its C key 60,\n"
+    "                     the instrument's program set at the start\n"
+    "  --help             show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 a request, file or device that could not be used,\n"
+    "2 a wrong command line, 128 + N when stopped by signal N.\n";
+
+namespace {
+
+bool hasext(const std::string& path, const char* ext)
+{
+    size_t n = std::strlen(ext);
+    if (path.size() <= n)
+        return false;
+    for (size_t i = 0; i < n; i++)
+        if (std::tolower(static_cast<unsigned char>(path[path.size() - n + i])) != ext[i])
+            return false;
+    return true;
+}
+
+int wavmode(const std::string& out, const sinstr& in)
+{
+    sreq r;
+    std::string err;
+    if (loadreq("beepset.tmp", r, err) != 0)
+        return playerfail(err);
+    splan plan;
+    if (reqplan(r, 0, plan, err) != 0)
+        return playerfail(err);
+    sengine e;
+    playeropen(e, in);
+    if (writewav(out, e, plan, err) != 0)
+        return playerfail(err);
+    return 0;
+}
+
+int exportmode(const std::string& score, const std::string& out, const sinstr& in)
+{
+    bool mid = hasext(out, ".mid") || hasext(out, ".midi");
+    if (!mid && !hasext(out, ".wav"))
+        return playerfail("the output file must end in .wav or .mid: " + out, 2);
+    std::vector<smusic> notes;
+    std::string err;
+    if (readscore(score, notes, err) != 0)
+        return playerfail(err);
+    if (mid)
+        return writefile(out, midibytes(notes, in.program), err) == 0 ? 0 : playerfail(err);
+    sengine e;
+    playeropen(e, in);
+    if (writewav(out, e, scoreplan(notes, 0, scoreend(notes), 1.0, 0), err) != 0)
+        return playerfail(err);
+    return 0;
+}
+
+} // namespace
+
+int playerfail(const std::string& why, int status)
+{
+    std::string s = "pellavine-beep: ";
+    for (char c : why)
+        s += (static_cast<unsigned char>(c) < 32 || c == 127) ? '?' : c;
+    s += '\n';
+    std::fputs(s.c_str(), stderr);
+    return status;
+}
+
+void playeropen(sengine& e, const sinstr& in)
+{
+    std::string note;
+    engineopen(e, in, note);
+    if (!note.empty())
+        playerfail(note);
+}
+
+int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)
+{
+    int64_t now = clockms();
+    if (r.mode == 0)
+        return reqplan(r, lateness(r, now), plan, err);
+    plan = r.mode == 1 ? skipplan(toneplan(r), lateness(r, std::min(now, readyms))) : splan{};
+    return 0;
+}
+
+bool filemode(const std::vector<std::string>& args, const sinstr& in, int& status)
+{
+    if (args.size() == 2 && args[0] == "--wav")
+        status = wavmode(args[1], in);
+    else if (args.size() == 3 && args[0] == "--export")
+        status = exportmode(args[1], args[2], in);
+    else
+        return false;
+    return true;
+}

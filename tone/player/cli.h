@@ -1,0 +1,29 @@
+#pragma once
+// What every tone player program shares on its command line: the common
+// parts of its help, its one-line complaints, and the modes that write a
+// request or a whole score to a file instead of sounding it.
+#include "tone/player/player.h"
+
+#include <string>
+#include <vector>
+
+// The help's account of the request file: a blank line, the paragraphs, a blank line.
+extern const char* const HELPREQUESTS;
+// "Options:" and the instrument options.
+extern const char* const HELPINSTRUMENT;
+// The file options, --help and the exit status.
+extern const char* const HELPFILES;
+
+// One line on standard error, with control characters made visible;
+// returns `status`.
+int playerfail(const std::string& why, int status = 1);
+// Makes `e` sound `in`; says once on standard error when it falls back to
+// the sine tone.
+void playeropen(sengine& e, const sinstr& in);
+// What a request plays now. A score stretch begins as far into its range as
+// the request is old, in step with the editor's marker; a tone skips only the
+// time it waited for the player to become ready at `readyms`.
+int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err);
+// Runs "--wav OUT" or "--export SCORE OUT" when `args` is one of them, with
+// the exit status in `status`; false for any other command line.
+bool filemode(const std::vector<std::string>& args, const sinstr& in, int& status);
