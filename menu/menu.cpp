@@ -162,7 +162,8 @@ static void dropdown(const smenubar& b, int x)
         x = std::max(0, lim - boxw);
     int bottom = scr.h > 0 ? scr.h : 2 + num + 1;
 
-    std::string border = "+" + std::string(static_cast<size_t>(maxy + 2), '-') + "+";
+    std::string border(static_cast<size_t>(maxy + 4), '-');
+    border.front() = border.back() = '+';
     if (1 < bottom) {
         gotoxy(x, 1);
         putclip(border, lim);
