@@ -1,7 +1,8 @@
 // The Windows console: frames written as virtual-terminal sequences in the
-// UTF-8 code page, keys read as console input records, the window size (not
-// the buffer size) watched, and the console's modes and code pages given back
-// on every way out.
+// UTF-8 code page (or, where the console does not interpret them, as cells
+// through the classic console API), keys read as console input records, the
+// window size (not the buffer size) watched, and the console's modes and code
+// pages given back on every way out.
 #include "platform/term.h"
 
 #include "console/console.h"
@@ -10,12 +11,14 @@
 #include "platform/fileio.h"
 #include "platform/keys.h"
 #include "platform/render.h"
+#include "platform/win32/conout.h"
 
 #include <windows.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
@@ -32,7 +35,15 @@ constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
 constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
 const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
 
+// How frames reach the console: virtual-terminal sequences, or cells written
+// into a screen buffer of the program's own (shown in place of the original
+// one while the program runs).
+enum class outpath { vt, cells };
+
 HANDLE hin = INVALID_HANDLE_VALUE, hout = INVALID_HANDLE_VALUE;
+HANDLE hcells = INVALID_HANDLE_VALUE; // the program's screen buffer on the cells path
+outpath path = outpath::vt;
+conscreen cscreen;
 DWORD savedin = 0, savedout = 0;
 UINT savedcp = 0, savedoutcp = 0;
 bool inconsole = false; // standard input is the console (not a file or pipe)
@@ -67,11 +78,28 @@ void writeall(const char* p, size_t n)
 
 void writeall(const std::string& s) { writeall(s.data(), s.size()); }
 
+void forgetscreen()
+{
+    rinvalidate(screen);
+    conforget(cscreen);
+}
+
+// The buffer whose window the frames fill.
+HANDLE drawhandle() { return path == outpath::cells ? hcells : hout; }
+
 void restoreconsole()
 {
     if (InterlockedExchange(&active, 0) == 0)
         return;
-    writeall(restorebytes, sizeof restorebytes - 1);
+    if (path == outpath::cells) {
+        SetConsoleActiveScreenBuffer(hout);
+        CloseHandle(hcells);
+        hcells = INVALID_HANDLE_VALUE;
+        if (cscreen.wide == conwide::zerowidth)
+            writeall(restorebytes, sizeof restorebytes - 1);
+    } else {
+        writeall(restorebytes, sizeof restorebytes - 1);
+    }
     SetConsoleMode(hout, savedout);
     if (inconsole)
         SetConsoleMode(hin, savedin);
@@ -119,8 +147,17 @@ LONG WINAPI oncrash(EXCEPTION_POINTERS*)
 
 int64_t monoms() { return static_cast<int64_t>(GetTickCount64()); }
 
-void shownotice()
+void shownotice(int cols, int rows)
 {
+    forgetscreen();
+    if (path == outpath::cells) {
+        Grid g;
+        gresize(g, cols, rows);
+        gput(g, smallnotice);
+        conframe(hcells, cscreen, g);
+        conforget(cscreen);
+        return;
+    }
     std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
     s += smallnotice;
     writeall(s);
@@ -132,14 +169,16 @@ void checksize()
     resized = false;
     CONSOLE_SCREEN_BUFFER_INFO bi;
     bool fits = true;
-    if (GetConsoleScreenBufferInfo(hout, &bi)) {
-        int cols = bi.srWindow.Right - bi.srWindow.Left + 1, rows = bi.srWindow.Bottom - bi.srWindow.Top + 1;
+    int cols = SCRW, rows = SCRH;
+    if (GetConsoleScreenBufferInfo(drawhandle(), &bi)) {
+        cols = bi.srWindow.Right - bi.srWindow.Left + 1;
+        rows = bi.srWindow.Bottom - bi.srWindow.Top + 1;
         fits = cols >= SCRW && rows >= SCRH;
     }
-    rinvalidate(screen);
+    forgetscreen();
     small = !fits;
     if (small)
-        shownotice();
+        shownotice(cols, rows);
 }
 
 void termshow(const Grid& g)
@@ -149,6 +188,10 @@ void termshow(const Grid& g)
         checksize();
     if (small || !active)
         return;
+    if (path == outpath::cells) {
+        conframe(hcells, cscreen, g);
+        return;
+    }
     std::string out;
     rframe(screen, g, out);
     if (!out.empty())
@@ -294,6 +337,61 @@ bool termsleepesc(int ms)
     }
 }
 
+// The program's own screen buffer, as large as the console's window, made
+// the one shown. False when the console has none to give.
+bool startcells()
+{
+    CONSOLE_SCREEN_BUFFER_INFO bi;
+    if (!GetConsoleScreenBufferInfo(hout, &bi))
+        return false;
+    hcells = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (hcells == INVALID_HANDLE_VALUE)
+        return false;
+    COORD size{static_cast<SHORT>(bi.srWindow.Right - bi.srWindow.Left + 1),
+               static_cast<SHORT>(bi.srWindow.Bottom - bi.srWindow.Top + 1)};
+    SetConsoleScreenBufferSize(hcells, size);
+    SetConsoleMode(hcells, ENABLE_PROCESSED_OUTPUT); // no wrap: the bottom right cell never scrolls
+    SetConsoleCursorPosition(hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
+    if (!SetConsoleActiveScreenBuffer(hcells)) {
+        CloseHandle(hcells);
+        hcells = INVALID_HANDLE_VALUE;
+        return false;
+    }
+    SetConsoleCursorPosition(hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
+    return true;
+}
+
+// Takes the console's output over: virtual-terminal output when the console
+// interprets it, cells otherwise. PELLAVINE_CONSOLE=vt or =cells forces one.
+// False (after a message) when neither can be had.
+bool startoutput()
+{
+    const char* force = std::getenv("PELLAVINE_CONSOLE");
+    bool wantvt = force && std::strcmp(force, "vt") == 0, wantcells = force && std::strcmp(force, "cells") == 0;
+    // No wrap at the end of a line: writing the bottom right cell must never
+    // scroll (the frame moves the cursor itself after the last column).
+    DWORD outmode = (savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
+                    ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
+    if (!wantcells && SetConsoleMode(hout, outmode) && (wantvt || conhasvt())) {
+        path = outpath::vt;
+        return true;
+    }
+    SetConsoleMode(hout, savedout);
+    path = outpath::cells;
+    // Wine's console shows its buffers on the terminal it runs in without
+    // knowing what the terminal showed before: the terminal's own alternate
+    // screen keeps that (the bytes reach the terminal as they are).
+    if (!wantvt && conwidemode() == conwide::zerowidth)
+        writeall(startbytes, sizeof startbytes - 1);
+    if (!wantvt && startcells())
+        return true;
+    std::fputs(wantvt ? "pellavine: this console has no virtual terminal mode (Windows 10 1809 or later needed)\n"
+                      : "pellavine: cannot draw in this console\n",
+               stderr);
+    return false;
+}
+
 stimems termnow()
 {
     FILETIME ft;
@@ -325,15 +423,8 @@ int termstart()
     }
     if (active)
         return 0;
-    // No wrap at the end of a line: writing the bottom right cell must never
-    // scroll (the frame moves the cursor itself after the last column).
-    DWORD outmode = (savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
-                    ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
-    if (!SetConsoleMode(hout, outmode)) {
-        std::fputs("pellavine: this console has no virtual terminal mode (Windows 10 1809 or later needed)\n",
-                   stderr);
+    if (!startoutput())
         return 1;
-    }
     stopsig = 0;
     resized = false;
     ended = false;
@@ -344,6 +435,8 @@ int termstart()
     bytes.get = filebyte;
     bytes.clock = fileclock;
     screen = Screen{};
+    cscreen = conscreen{};
+    cscreen.wide = conwidemode();
     if (!stopevent)
         stopevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!doneevent)
@@ -369,7 +462,8 @@ int termstart()
         std::atexit(termstop);
         atexitdone = true;
     }
-    writeall(startbytes, sizeof startbytes - 1);
+    if (path == outpath::vt)
+        writeall(startbytes, sizeof startbytes - 1);
     checksize();
 
     scr.io.show = termshow;
