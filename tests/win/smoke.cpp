@@ -4,8 +4,9 @@
 // saves with Ctrl+S and leaves through the menu (Tab, then 退出). Writes the
 // first frame's text to DIR/frame.txt; the score is DIR/smoke.pvx. Exit status
 // 0 when every step was seen, 1 with the step and the screen otherwise.
-// With --blind first, the screen is not looked at (wine's console host
-// does not interpret virtual-terminal output): fixed waits instead, and
+// With --blind first, the screen is not looked at (for virtual-terminal output
+// forced under wine, which passes it through with a wrong idea of the
+// cursor): fixed waits instead, and
 // only the saved score and the exit status are checked.
 #include "../e2e/vt.h"
 
