@@ -3,14 +3,12 @@
 // during playback, advances the position marker).
 #include "editor/editor.h"
 #include "editor/run.h"
-#include "tone/launch.h"
 
+#include "console/width.h"
 #include "dialogs/filecmd.h"
 #include "menu/dispatch.h"
-#include "platform/proc.h"
-#include "console/width.h"
 #include "score/ring.h"
-
+#include "tone/launch.h"
 
 shere hereof(const sdoc& doc, const sview& v)
 {
@@ -40,8 +38,6 @@ runend lost(seditor& ed)
     }
     return runend::quit;
 }
-
-// ---- the pass ----
 
 // The current note at the cursor column: the ring is located there first.
 // During playback the cursor row follows each new pitch.
