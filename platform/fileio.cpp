@@ -375,29 +375,14 @@ std::string writenew(const std::string& path, const std::string& bytes, iores* r
     return {};
 }
 
-std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid)
+std::vector<std::string> recoveryfolders()
 {
-    const std::string own = "pellavine." + std::to_string(pid) + ".save";
-    std::vector<std::string> places;
-    if (!scorepath.empty())
-        places.push_back(scorepath + ".save");
-    places.push_back(own);
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        places.push_back(std::string(home) + "/" + own);
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp && *tmp)
-        places.push_back(std::string(tmp) + "/" + own);
-    places.push_back("/tmp/" + own);
-    for (const std::string& p : places) {
-        iores r;
-        std::string written = writenew(p, bytes, &r);
-        if (!written.empty())
-            return written;
-        if (r.why == fileerr::stopped)
-            break;
-    }
-    return {};
+    std::vector<std::string> dirs;
+    for (const char* name : {"HOME", "TMPDIR"})
+        if (const char* d = std::getenv(name); d && *d)
+            dirs.push_back(std::string(d) + "/");
+    dirs.push_back("/tmp/");
+    return dirs;
 }
 
 iores readwhole(const std::string& path, std::string& bytes, std::string* err, uint64_t limit, linkmode links)

@@ -3,6 +3,7 @@
 // content on failure, and created without ever replacing another file.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Why a file operation failed, for the editor to put into words.
 enum class fileerr {
@@ -60,10 +61,15 @@ std::string writenew(const std::string& path, const std::string& bytes, iores* r
 
 // Writes a recovery copy of unsaved work, never replacing a file, to the first
 // place that takes it: beside the score (`scorepath` + ".save", skipped when
-// empty), then "pellavine.PID.save" in the working folder, in $HOME and in
-// $TMPDIR (or /tmp); each numbered .1, .2, ... when taken. Returns the name
+// empty), then "pellavine.PID.save" in the working folder, then in each of
+// recoveryfolders(); each numbered .1, .2, ... when taken. Returns the name
 // written, or empty when no place took it.
 std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid);
+
+// The system's folders for a recovery file after the working folder, each
+// ending with its separator: $HOME, $TMPDIR and /tmp; on Windows
+// %USERPROFILE% and %TEMP%.
+std::vector<std::string> recoveryfolders();
 
 // Writes all of `bytes` to an open descriptor through short writes and
 // interruptions; an interruption after a stop was noted ends it.

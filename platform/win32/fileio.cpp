@@ -381,24 +381,11 @@ std::string writenew(const std::string& path, const std::string& bytes, iores* r
     return {};
 }
 
-std::string writerecovery(const std::string& bytes, const std::string& scorepath, int pid)
+std::vector<std::string> recoveryfolders()
 {
-    const std::string own = "pellavine." + std::to_string(pid) + ".save";
-    std::vector<std::string> places;
-    if (!scorepath.empty())
-        places.push_back(scorepath + ".save");
-    places.push_back(own);
-    if (std::string home = envvar(L"USERPROFILE"); !home.empty())
-        places.push_back(withslash(home) + own);
-    if (std::string tmp = envvar(L"TEMP"); !tmp.empty())
-        places.push_back(withslash(tmp) + own);
-    for (const std::string& p : places) {
-        iores r;
-        std::string written = writenew(p, bytes, &r);
-        if (!written.empty())
-            return written;
-        if (r.why == fileerr::stopped)
-            break;
-    }
-    return {};
+    std::vector<std::string> dirs;
+    for (const wchar_t* name : {L"USERPROFILE", L"TEMP"})
+        if (std::string d = envvar(name); !d.empty())
+            dirs.push_back(withslash(d));
+    return dirs;
 }

@@ -129,6 +129,15 @@ int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)
     return 0;
 }
 
+int requestplan(sreq& r, splan& plan, std::string& err)
+{
+    if (loadreq("beepset.tmp", r, err) != 0)
+        return -1;
+    if ((r.mode == 1 ? reqplan(r, 0, plan, err) : lateplan(r, 0, plan, err)) != 0)
+        return -1;
+    return plan.len == 0 ? 0 : 1;
+}
+
 bool filemode(const std::vector<std::string>& args, const sinstr& in, int& status)
 {
     if (args.size() == 2 && args[0] == "--wav")

@@ -24,6 +24,10 @@ void playeropen(sengine& e, const sinstr& in);
 // the request is old, in step with the editor's marker; a tone skips only the
 // time it waited for the player to become ready at `readyms`.
 int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err);
+// The request in "beepset.tmp" and what a player started for it plays: a
+// tone whole, a score stretch only what is left of it. 1 with `plan` to
+// sound, 0 when there is nothing to sound, -1 with a reason in `err`.
+int requestplan(sreq& r, splan& plan, std::string& err);
 // Runs "--wav OUT" or "--export SCORE OUT" when `args` is one of them, with
 // the exit status in `status`; false for any other command line.
 bool filemode(const std::vector<std::string>& args, const sinstr& in, int& status);

@@ -99,15 +99,10 @@ int devicemode(const sinstr& in)
     catchstops();
     swatch w = watchstart();
     sreq r;
-    std::string err;
-    if (loadreq("beepset.tmp", r, err) != 0)
-        return playerfail(err);
     splan plan;
-    // A tone plays whole; a score stretch only what is left of it.
-    if ((r.mode == 1 ? reqplan(r, 0, plan, err) : lateplan(r, 0, plan, err)) != 0)
-        return playerfail(err);
-    if (plan.len == 0)
-        return 0;
+    std::string err;
+    if (int got = requestplan(r, plan, err); got <= 0)
+        return got < 0 ? playerfail(err) : 0;
     sengine e;
     playeropen(e, in);
     auto out = std::make_unique<swaveout>();
