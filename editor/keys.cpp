@@ -127,6 +127,14 @@ void backkey(sdoc& doc, sview& v, edrun& r, shistory& hist)
 
 void staffkey(seditor& ed, edrun& r, int k)
 {
+    if (keyprefix(k)) { // a cursor or editing key: its second code
+        int code = getch();
+        if (code != 83)
+            return;
+        k = KEY_DELETE;
+    }
+    if (spankey(ed, r, k))
+        return;
     sview& v = ed.view;
     const skey& row = key[v.mousey % 14];
     switch (k) {

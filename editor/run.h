@@ -24,6 +24,9 @@ struct cellset {
     void reset();
 };
 
+// Delete on the staff: the prefix 224, then 83.
+constexpr int KEY_DELETE = 0x100 + 83;
+
 // Which part of the screen has the keyboard.
 enum class focus { staff, menu };
 
@@ -60,6 +63,9 @@ struct edrun {
     std::string msg;       // shown in place of the mode message until the next key
 
     // Playback.
+    splay playing;        // the range and speed being played
+    bool looping = false; // it starts again at its end until Esc
+    std::string playpath; // the file a loop hands the player again
     stimems statime, curtime;
     bool escaped = false; // Esc during the last wait: playback stops at once
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
@@ -83,6 +89,15 @@ runend handlekey(seditor& ed, edrun& r, int k);
 // player; each playstep moves the marker one column and waits until it is
 // due, or ends the playback and puts the cursor and view back.
 void startplay(seditor& ed, edrun& r);
+// Plays range p of the score as it stands, once or in a loop, with no
+// dialog: an unsaved score goes to the player as a private copy.
+void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop);
+
+// The span keys (editor/spans.cpp): true when k was one of them.
+bool spankey(seditor& ed, edrun& r, int k);
+// Whether a selection is on, and its span.
+bool selecting(const seditor& ed);
+sspan selection(const sedit& e, const sview& v);
 void playstep(seditor& ed, edrun& r);
 void playmsg(const sview& v); // "正在播放" on the status row
 

@@ -15,6 +15,7 @@
 #include "score/model.h"
 #include "score/view.h"
 
+#include <cstdint>
 #include <vector>
 
 // A range of time steps [a, b) across all rows: the score has one voice.
@@ -41,6 +42,17 @@ enum class editres {
 
 // Entry length of digit entry, in time steps.
 inline constexpr int ENTRYMIN = 1, ENTRYMAX = 64, ENTRYSTART = 4;
+
+// What the editor keeps for these edits beside the document: the selection
+// (from `anchor` to the cursor column, for document generation `gen`), the
+// clipboard, which outlives New and Open, and the entry length.
+struct sedit {
+    bool selecting = false;
+    int anchor = 0;
+    uint64_t gen = 0;
+    sclip clip;
+    int entry = ENTRYSTART;
+};
 
 // The span of the note covering column x; empty when none does.
 sspan noteunder(const Ring& music, int x);

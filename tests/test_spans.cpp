@@ -1,0 +1,188 @@
+// The span keys driven as a user drives them: keys in, the saved score out,
+// and the undo of each edit giving back the very same file.
+#include "editor/editor.h"
+#include "editor/run.h"
+#include "files/files.h"
+#include "menu/menu.h"
+#include "naivering.h"
+#include "score/ring.h"
+#include "testio.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int CTRLS = 19, CTRLZ = 26, CTRLY = 25, ESC = 27;
+const std::vector<int> DEL = {224, 83};
+
+// A note by start, staff row and length.
+smusic N(int start, int row, int leng)
+{
+    smusic m = rownote(row);
+    m.start = start;
+    m.leng = leng;
+    return m;
+}
+constexpr int C3 = 55, SC3 = 54, D3 = 53, SD3 = 52, E3 = 51, G3 = 47, C4 = 41, C2 = 69, B6 = 1;
+
+std::vector<int> keysof(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
+std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+std::vector<int> rep(char c, int n) { return std::vector<int>(static_cast<size_t>(n), c); }
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+struct Spans : ::testing::Test {
+    static constexpr const char* FILE = "spans.pvx";
+    void SetUp() override
+    {
+        tioreset();
+        edreset();
+        tbset(te.bar);
+        std::remove(FILE);
+        te.doc.filepath = FILE;
+    }
+    void TearDown() override { std::remove(FILE); }
+    static void setscore(std::vector<smusic> v)
+    {
+        v.push_back(SENTINEL);
+        te.doc.music.assign(v);
+        te.doc.musicleng = 40;
+    }
+    // The notes of a saved file, in time order.
+    static std::vector<smusic> saved(const std::string& bytes)
+    {
+        pvxscore s;
+        EXPECT_EQ(pvxread(bytes, s), "");
+        std::vector<smusic> v;
+        for (const smusic& m : s.notes)
+            if (!issentinel(m))
+                v.push_back(m);
+        std::sort(v.begin(), v.end(), [](auto& a, auto& b) { return a.start < b.start; });
+        return v;
+    }
+    static std::string status() { return grow(scr, SCRH - 1, 24, SCRW); }
+};
+
+void expectnotes(const std::vector<smusic>& got, const std::vector<smusic>& want, const std::string& what)
+{
+    ASSERT_EQ(got.size(), want.size()) << what;
+    for (size_t i = 0; i < got.size(); i++)
+        EXPECT_TRUE(same(got[i], want[i])) << what << ": note " << i << " is " << got[i].start << " row "
+                                           << noterow(got[i]) << " leng " << got[i].leng;
+}
+
+const std::vector<smusic> TUNE = {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4)};
+
+// Each edit key: the notes saved after it, and after its undo the very file
+// saved before it.
+TEST_F(Spans, EachEditThenItsUndoGivesTheSameFile)
+{
+    struct {
+        const char* what;
+        std::vector<int> setup, edit;
+        std::vector<smusic> want;
+    } cases[] = {
+        {"y, then p elsewhere", keysof("y") + rep('d', 12), keysof("p"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(12, C3, 2)}},
+        {"a selection copied and pasted", keysof("vdddddyv") + rep('d', 15), keysof("p"),
+         {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(20, C3, 2), N(24, E3, 2)}},
+        {"p over notes: one cut short, one gone", rep('d', 8) + keysof("y") + rep('a', 7), keysof("p"),
+         {N(0, C3, 1), N(1, G3, 4), N(8, G3, 4)}},
+        {"x the note under the cursor", {}, keysof("x"), {N(4, E3, 2), N(8, G3, 4)}},
+        {"Delete a selection", keysof("vdddd"), DEL, {N(8, G3, 4)}},
+        {"e: C up is #C", {}, keysof("e"), {N(0, SC3, 2), N(4, E3, 2), N(8, G3, 4)}},
+        {"q: E down is #D", rep('d', 4), keysof("q"), {N(0, C3, 2), N(4, SD3, 2), N(8, G3, 4)}},
+        {"E an octave up", {}, keysof("E"), {N(0, C4, 2), N(4, E3, 2), N(8, G3, 4)}},
+        {"Q a selection an octave down", keysof("vddddd"), keysof("Q"), {N(0, C2, 2), N(4, E3 + 14, 2), N(8, G3, 4)}},
+        {"i: later notes one step right", rep('d', 2), keysof("i"), {N(0, C3, 2), N(5, E3, 2), N(9, G3, 4)}},
+        {"r within a note", rep('d', 1), keysof("r"), {N(0, C3, 1), N(3, E3, 2), N(7, G3, 4)}},
+        {"r removes a one-step note", keysof("dra"), keysof("r"), {N(2, E3, 2), N(6, G3, 4)}},
+        {"1 at a free column", rep('d', 16), keysof("1"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C3, 4)}},
+        {"5 replaces, cut short by the next", {}, keysof("5"), {N(0, G3, 4), N(4, E3, 2), N(8, G3, 4)}},
+        {"- lengthens what 1 entered", rep('d', 16) + keysof("1"), keysof("-"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C3, 8)}},
+        {"0 rests, then 2", rep('d', 16) + keysof("0"), keysof("2"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(20, D3, 4)}},
+        {", halves the entry length", rep('d', 16) + keysof(","), keysof("1"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C3, 2)}},
+        {". doubles it", rep('d', 16) + keysof(".."), keysof("1"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C3, 16)}},
+        {"k: the octave above", rep('d', 16) + keysof("k"), keysof("1"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C4, 4)}},
+        {"j: the octave below", rep('d', 16) + keysof("j"), keysof("1"), {N(0, C3, 2), N(4, E3, 2), N(8, G3, 4), N(16, C2, 4)}},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        setscore(TUNE);
+        std::string before, after, undone;
+        tiokeys({});
+        for (int k : c.setup)
+            tiokeys({k});
+        tiokeys({CTRLS});
+        for (int k : c.edit)
+            tiokeys({k});
+        tiokeys({CTRLS, CTRLZ, CTRLS});
+        int saves = 0;
+        tio.onkey = [&] {
+            // Each key read after a save: the file as it stands.
+            if (tio.keysread == static_cast<int>(c.setup.size() + 2))
+                before = slurp(FILE), saves++;
+            if (tio.keysread == static_cast<int>(c.setup.size() + c.edit.size() + 3))
+                after = slurp(FILE), saves++;
+        };
+        edit(te, false);
+        undone = slurp(FILE);
+        ASSERT_EQ(saves, 2) << c.what;
+        expectnotes(saved(after), c.want, c.what);
+        EXPECT_EQ(undone, before) << c.what << ": the undo gives back the same file";
+    }
+}
+
+// Edits that cannot be made say why and change nothing.
+TEST_F(Spans, RefusedEditsSayWhy)
+{
+    struct {
+        std::vector<smusic> score;
+        std::vector<int> keys;
+        const char* msg;
+    } cases[] = {
+        {{N(0, B6, 2)}, keysof("e"), "超出音域"},
+        {{N(0, C3, 2), N(4, C2 + 13, 1)}, keysof("vddddQ"), "超出音域"},
+        {TUNE, keysof("ddy"), "没有音符"},
+        {TUNE, keysof("ddp"), "剪贴板为空"},
+        {TUNE, keysof("ddd-"), "没有音符"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        setscore(c.score);
+        for (int k : c.keys)
+            tiokeys({k});
+        tiokeys({'w'});
+        std::vector<std::string> seen;
+        tio.onkey = [&] { seen.push_back(status()); };
+        edit(te, false);
+        std::vector<smusic> now;
+        for (const smusic& m : te.doc.music.queue())
+            if (!issentinel(m))
+                now.push_back(m);
+        std::sort(now.begin(), now.end(), [](auto& a, auto& b) { return a.start < b.start; });
+        expectnotes(now, c.score, c.msg);
+        ASSERT_GE(seen.size(), 2u);
+        EXPECT_NE(seen[seen.size() - 2].find(c.msg), std::string::npos) << c.msg << " in [" << seen[seen.size() - 2] << "]";
+        EXPECT_EQ(te.hist.done, 0u) << c.msg;
+    }
+}
+
+} // namespace
