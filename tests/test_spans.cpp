@@ -185,4 +185,81 @@ TEST_F(Spans, RefusedEditsSayWhy)
     }
 }
 
+// The request the player was last handed: its path and range lines.
+std::vector<std::string> request()
+{
+    std::string r = slurp("beepset.tmp");
+    std::vector<std::string> lines;
+    for (size_t at = 0; at <= r.size();) {
+        size_t e = std::min(r.find("\r\n", at), r.size());
+        lines.push_back(r.substr(at, e - at));
+        at = e + 2;
+    }
+    return lines;
+}
+
+// g on an unsaved score: no dialog, the player gets a private copy that is
+// gone when the play ends, the marker runs from the cursor to the end at
+// the last confirmed speed.
+TEST_F(Spans, PlayFromTheCursorHandsAPrivateCopy)
+{
+    setscore(TUNE);
+    te.doc.musicleng = 12;
+    te.doc.filesaved = false;
+    te.plays.play.speed = 2.0f;
+    tiokeys({'d', 'd', 'g', 'd'});
+    std::vector<int> xs, waits;
+    std::vector<std::string> req;
+    std::string copy;
+    struct stat dir{}, file{};
+    tio.onsleep = [&](int ms) {
+        if (xs.empty()) {
+            req = request();
+            copy = req.at(1);
+            EXPECT_EQ(::lstat(copy.c_str(), &file), 0);
+            EXPECT_EQ(::lstat(copy.substr(0, copy.rfind('/')).c_str(), &dir), 0);
+            expectnotes(saved(slurp(copy)), TUNE, "the copy");
+        }
+        xs.push_back(te.view.mousex);
+        waits.push_back(ms);
+    };
+    edit(te, false);
+    EXPECT_EQ(tio.keysread, 5) << "no dialog";
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(req[2], "2 12 2.000000");
+    EXPECT_TRUE(S_ISREG(file.st_mode) && S_ISDIR(dir.st_mode));
+    EXPECT_EQ(dir.st_mode & 0777, 0700u);
+    EXPECT_EQ(xs, (std::vector<int>{3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(waits, std::vector<int>(10, 50));
+    struct stat gone{};
+    EXPECT_NE(::lstat(copy.c_str(), &gone), 0) << "removed at the end of the play";
+    EXPECT_EQ(te.view.mousex, 3) << "the cursor back, then 'd'";
+    EXPECT_FALSE(te.doc.filesaved) << "never asked to save";
+}
+
+// A saved score is played from its own file; G plays the selection round
+// and round until Esc.
+TEST_F(Spans, SavedScoresPlayTheirFileAndGLoopsUntilEsc)
+{
+    setscore(TUNE);
+    te.doc.filesaved = true;
+    tiokeys({'v', 'd', 'd', 'G', 'd'});
+    std::vector<int> xs;
+    std::vector<std::string> req;
+    tio.onsleep = [&](int) {
+        if (xs.empty())
+            req = request();
+        xs.push_back(te.view.mousex);
+        if (xs.size() == 8)
+            tio.keys.push_front(ESC);
+    };
+    edit(te, false);
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(req[1], FILE);
+    EXPECT_EQ(req[2], "0 3 1.000000");
+    EXPECT_EQ(xs, (std::vector<int>{1, 2, 3, 1, 2, 3, 1, 2, 3})) << "round again until the Esc in the last wait";
+    EXPECT_EQ(te.view.mousex, 3) << "the cursor back at 2, then 'd'";
+    EXPECT_TRUE(selecting(te)) << "that Esc stopped the play, not the selection";
+}
+
 } // namespace
