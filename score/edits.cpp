@@ -184,7 +184,7 @@ editres enterdigit(sdoc& doc, shistory& h, sview& v, int degree, int leng)
     const int x = v.mousex;
     auto next = doc.music.lower(static_cast<int64_t>(x) + 1); // the sentinel at the latest
     int64_t stop = next == doc.music.end() ? ENDSTART : next->start;
-    smusic m{x, rowoctave(v.mousey), degree, static_cast<int>(std::min<int64_t>(std::max(leng, 1), stop - x)), false};
+    smusic m{x, std::clamp(6 - v.mousey / 14, 1, 6), degree, static_cast<int>(std::min<int64_t>(std::max(leng, 1), stop - x)), false};
     sstep st = replacing(doc, v, x, endof(m), {m});
     st.to.mousex = static_cast<int>(std::min<int64_t>(endof(m), MAXCOL));
     st.to.mousey = noterow(m);

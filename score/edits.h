@@ -73,7 +73,8 @@ editres insertstep(sdoc& doc, shistory& h, sview& v, int x);
 // A note covering column x gets one step shorter (gone at 0) and every note
 // starting after x moves one step left.
 editres removestep(sdoc& doc, shistory& h, sview& v, int x);
-// Degree 1 to 7 (C to B) of the cursor row's octave, `leng` steps long, cut
+// Degree 1 to 7 (C to B) of the octave whose block of 14 rows holds the
+// cursor row, `leng` steps long, cut
 // short where the next note starts, at the cursor column, replacing what it
 // overlaps; the cursor goes to the column after it and to its row.
 editres enterdigit(sdoc& doc, shistory& h, sview& v, int degree, int leng);

@@ -137,7 +137,7 @@ struct model {
         for (auto& m : n)
             if (m.start > mousex)
                 stop = std::min<long long>(stop, m.start);
-        smusic m{mousex, (84 - mousey) / 14 + 1, degree, static_cast<int>(std::min<long long>(leng, stop - mousex)), false};
+        smusic m{mousex, std::clamp(6 - mousey / 14, 1, 6), degree, static_cast<int>(std::min<long long>(leng, stop - mousex)), false};
         clearspan(mousex, endof(m));
         n.push_back(m);
         sort();

@@ -185,6 +185,61 @@ TEST_F(Spans, RefusedEditsSayWhy)
     }
 }
 
+// Random keys, old and new, with undo and redo: after each undo the score
+// file is byte for byte what it was before that step, after each redo what
+// it was after it.
+TEST_F(Spans, RandomKeysWithUndoAndRedoAgainstSnapshots)
+{
+    std::mt19937 rng(18);
+    const std::vector<int> keys = {'w', 's', 'a', 'd', 'd', 'd', 'A', 'D', 'k', 'j', ' ', '\b', 'v', 'v', 'y', 'x',
+                                   'p', 'p', 'e', 'q', 'E', 'Q', 'i', 'r', '1', '3', '5', '7', '0', '-', ',', '.',
+                                   ESC, 224, CTRLZ, CTRLZ, CTRLY, CTRLY};
+    setscore(TUNE);
+    for (int i = 0; i < 4000; i++) {
+        int k = keys[rng() % keys.size()];
+        tiokeys({k});
+        if (k == 224)
+            tiokeys({83}); // Delete
+    }
+    auto snapshot = [] {
+        te.doc.music.locate(te.view.mousex);
+        return scorebytes(te.doc, te.view);
+    };
+    std::vector<std::string> before, after;
+    std::string prev = snapshot();
+    size_t at = 0;
+    int last = -1, undos = 0, redos = 0;
+    tio.onkey = [&] {
+        std::string now = snapshot();
+        const size_t done = te.hist.done;
+        if (last == CTRLZ && done + 1 == at) {
+            EXPECT_EQ(now, before[--at]);
+            undos++;
+        } else if (last == CTRLY && done == at + 1) {
+            // The view may have followed the cursor since: the notes and
+            // the cursor are what redo puts back.
+            EXPECT_EQ(now.substr(24), after[at].substr(24));
+            EXPECT_EQ(now.substr(4, 8), after[at].substr(4, 8));
+            at++;
+            redos++;
+        } else if (last != CTRLY && last != CTRLZ && done == at + 1) {
+            before.resize(at);
+            after.resize(at);
+            before.push_back(prev);
+            after.push_back(now);
+            at++;
+        } else {
+            EXPECT_EQ(done, at) << "key " << last;
+        }
+        prev = now;
+        last = tio.keys.empty() ? -1 : tio.keys.front();
+    };
+    edit(te, false);
+    EXPECT_GT(undos, 200);
+    EXPECT_GT(redos, 20);
+    EXPECT_GT(te.doc.music.size(), 5u);
+}
+
 // The request the player was last handed: its path and range lines.
 std::vector<std::string> request()
 {
