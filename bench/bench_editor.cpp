@@ -251,6 +251,11 @@ void spanbenches()
     spanbench("insert a step at column 10", [&] { return insertstep(te.doc, te.hist, v, 10); });
     spanbench("remove a step at column 10", [&] { return removestep(te.doc, te.hist, v, 10); });
     spanbench("enter a digit", [&] { return enterdigit(te.doc, te.hist, v, 3, 4); });
+    // Through the editor, frames included: 'i' and 'r' in turn, a digit and
+    // its undo, at the middle of the score.
+    const int mid = 1500002;
+    std::printf("per key through the editor (microseconds): i/r %.2f, digit/Ctrl+Z %.2f\n",
+                perkey(1000000, mid, "ir", 4000), perkey(1000000, mid, "1\x1a", 4000));
     std::printf("(copy of 10,000 notes: ");
     double t0 = cpusec();
     clip = copyspan(te.doc.music, tenk);
