@@ -110,6 +110,8 @@ void paint(seditor& ed, edrun& r)
         clearcells(r.replo, v);
     if (r.ref.staff || r.ref.hbar || r.ref.notes)
         drawnotes(r, ed.doc, v);
+    drawselection(ed);
+    drawspaninfo(ed);
 }
 
 // The cursor mark and the mode message: what Space would do here. A

@@ -241,10 +241,13 @@ runend handlekey(seditor& ed, edrun& r, int k)
         repaintall(r);
         return runend::goon;
     }
+    const bool selected = selecting(ed);
     if (r.mousearea == focus::staff)
         staffkey(ed, r, k);
     else
         menukey(ed.bar, r, k);
+    if (selected || selecting(ed))
+        repaintall(r); // the highlight follows the cursor
     if (k == 'c')
         return runend::restart;
     if (k == KEY_TAB)

@@ -95,6 +95,13 @@ void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop);
 
 // The span keys (editor/spans.cpp): true when k was one of them.
 bool spankey(seditor& ed, edrun& r, int k);
+// The selection highlighted over the view (drawn after the notes, before
+// the column line and the cursor mark), and on the status row the entry
+// length and the selection's steps and notes.
+void drawselection(const seditor& ed);
+void drawspaninfo(const seditor& ed);
+unsigned char selattr(unsigned char attr); // a cell's attribute under the selection
+constexpr int SPANINFO_ENTRY = 25, SPANINFO_SELECTION = 62; // status row columns
 // Whether a selection is on, and its span.
 bool selecting(const seditor& ed);
 sspan selection(const sedit& e, const sview& v);

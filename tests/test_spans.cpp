@@ -7,6 +7,7 @@
 #include "naivering.h"
 #include "score/ring.h"
 #include "testio.h"
+#include "console/width.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 
 namespace {
 
+constexpr int H = STARTVIEW.winheig;
 constexpr int CTRLS = 19, CTRLZ = 26, CTRLY = 25, ESC = 27;
 const std::vector<int> DEL = {224, 83};
 
@@ -238,6 +240,49 @@ TEST_F(Spans, RandomKeysWithUndoAndRedoAgainstSnapshots)
     EXPECT_GT(undos, 200);
     EXPECT_GT(redos, 20);
     EXPECT_GT(te.doc.music.size(), 5u);
+}
+
+// The selection is a highlight that keeps every character, the cursor's
+// column line and mark as they are; the status row counts it.
+TEST_F(Spans, TheSelectionIsAHighlightThatKeepsEveryCharacter)
+{
+    auto frame = [&](const std::string& keys) {
+        SetUp();
+        setscore(TUNE);
+        for (char k : keys)
+            tiokeys({static_cast<unsigned char>(k)});
+        std::vector<Cell> last;
+        tio.onkey = [&] { last = tiocells(); };
+        edit(te, false);
+        return last;
+    };
+    const std::vector<Cell> plain = frame("ddddd"), sel = frame("vddddd"), ended = frame("vdddddv");
+    const int x0 = 6, cursor = 6 + 5; // screen columns of step 0 and of the cursor
+    for (int y = 0; y < SCRH; y++)
+        for (int x = 0; x < SCRW; x++) {
+            const size_t i = static_cast<size_t>(y * SCRW + x);
+            if (y == SCRH - 1)
+                continue; // the status row, below
+            ASSERT_EQ(sel[i].ch, plain[i].ch) << x << "," << y;
+            // The column line and the mark stand over the highlight.
+            const bool over = x == cursor && (plain[i].ch == U'|' || y == 55 - 40 + 2);
+            const bool lit = y >= 2 && y < 2 + H && x >= x0 && x <= cursor && !over;
+            EXPECT_EQ(sel[i].attr, lit ? selattr(plain[i].attr) : plain[i].attr) << x << "," << y;
+            EXPECT_EQ(ended[i].attr, plain[i].attr) << x << "," << y;
+            if (lit) {
+                EXPECT_NE(sel[i].attr & 15, sel[i].attr >> 4) << "readable at " << x << "," << y;
+            }
+        }
+    auto row = [](const std::vector<Cell>& c, int x0, int x1) {
+        std::string s;
+        for (int x = x0; x < x1; x++)
+            if (c[static_cast<size_t>((SCRH - 1) * SCRW + x)].part != 2)
+                u8put(s, c[static_cast<size_t>((SCRH - 1) * SCRW + x)].ch);
+        return s;
+    };
+    EXPECT_EQ(row(sel, 62, 74), "选区:6步 2音");
+    EXPECT_EQ(row(plain, 25, 31), "时值:4");
+    EXPECT_EQ(row(plain, 62, 76), std::string(14, ' '));
 }
 
 // The request the player was last handed: its path and range lines.
