@@ -6,7 +6,6 @@
 
 #include "console/width.h"
 #include "dialogs/filecmd.h"
-#include "menu/dispatch.h"
 #include "score/ring.h"
 #include "tone/launch.h"
 
@@ -199,22 +198,16 @@ sstamp stampof(const seditor& ed)
 runend runcommand(seditor& ed, edrun& r)
 {
     smenubar& bar = ed.bar;
-    const std::string func = bar.tb[static_cast<size_t>(bar.tbx)].tbi[static_cast<size_t>(bar.tby)].func;
+    const command c = bar.current().cmd;
     r.command = false;
     const sstamp before = stampof(ed);
-    cmdres res = funcmatch(func, ed.doc, ed.view, bar, ed.plays);
     r.ref = NOREDRAW;
+    runend e = runcmd(ed, r, c);
     bar.tbx = 0;
     bar.tby = 0;
-    if (res == cmdres::quit)
-        return runend::quit;
-    if (res == cmdres::restart)
-        return runend::restart;
-    if (res == cmdres::play)
-        startplay(ed, r);
-    if (res == cmdres::undo || res == cmdres::redo)
-        undoredo(ed, r, res == cmdres::undo);
-    if (res == cmdres::play || !(stampof(ed) == before))
+    if (e != runend::goon)
+        return e;
+    if (r.playmode || !(stampof(ed) == before))
         repaintall(r);
     return runend::goon;
 }

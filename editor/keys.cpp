@@ -2,7 +2,6 @@
 #include "editor/run.h"
 
 #include "dialogs/play.h"
-#include "menu/dispatch.h"
 #include "score/ring.h"
 #include "tone/tone.h"
 
@@ -142,9 +141,7 @@ void staffkey(seditor& ed, edrun& r, int k)
         backkey(ed.doc, v, r, ed.hist);
         return;
     case KEY_ENTER:
-        ed.plays.play = playset(ed.doc, v, ed.plays);
-        if (ed.plays.play.yn)
-            startplay(ed, r);
+        runcmd(ed, r, command::play);
         r.ref.staff = true;
         return;
     case KEY_CTRLS:
@@ -228,7 +225,7 @@ runend handlekey(seditor& ed, edrun& r, int k)
 {
     histsaved(ed.hist, ed.doc);
     if (k == KEY_CTRLC) { // the exit command, in either focus
-        if (funcmatch("close", ed.doc, ed.view, ed.bar, ed.plays) == cmdres::quit)
+        if (runcmd(ed, r, command::quit) == runend::quit)
             return runend::quit;
         repaintall(r);
         return runend::goon;

@@ -3,6 +3,7 @@
 // the editor; tests include it to look at a run from the inside.
 #include "console/console.h"
 #include "editor/editor.h"
+#include "menu/command.h"
 #include "score/model.h"
 
 #include <string>
@@ -75,6 +76,9 @@ enum class runend { goon, restart, quit };
 shere hereof(const sdoc& doc, const sview& v);
 // Locates the ring at the cursor column and describes the current note there.
 shere noteat(sdoc& doc, const sview& v);
+
+// Runs command `c` to its end, whatever asked for it (a menu item, a key).
+runend runcmd(seditor& ed, edrun& r, command c);
 
 // Acts on one key read with the focus where it is.
 runend handlekey(seditor& ed, edrun& r, int k);
