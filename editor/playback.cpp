@@ -57,7 +57,6 @@ void beginplay(seditor& ed, edrun& r, const splay& p, const std::string& path)
     r.playing.end = std::clamp(p.end, 0, MAXCOL);
     v.mousex = r.playing.start;
     r.playmode = true;
-    playmsg(v);
     r.statime = gettimems();
     beep(reqmode::play, r.playing, 0, 0, false, 0, path);
 }
@@ -72,7 +71,6 @@ void endplay(seditor& ed, edrun& r)
     r.playmode = false;
     r.looping = false;
     r.escaped = false;
-    r.ref.staff = r.ref.hbar = r.ref.notename = true;
     dropplaycopy(ed.playcopy);
 }
 
@@ -126,6 +124,5 @@ void playstep(seditor& ed, edrun& r)
     } else {
         endplay(ed, r);
     }
-    r.ref.time = true;
 }
 

@@ -39,7 +39,6 @@ sspan target(const seditor& ed)
 void report(edrun& r, editres res, const char* done = "")
 {
     r.msg = res == editres::done ? done : whynot(res);
-    repaintall(r);
 }
 
 void copykey(seditor& ed, edrun& r, bool cut)
@@ -173,6 +172,5 @@ bool spankey(seditor& ed, edrun& r, int k)
     default:
         return false;
     }
-    repaintall(r);
     return true;
 }
