@@ -62,8 +62,10 @@ void startplay(seditor& ed, edrun& r);
 // dialog: an unsaved score goes to the player as a private copy.
 void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop);
 
-// The span keys (editor/spans.cpp): true when k was one of them.
+// The span keys (editor/spans.cpp): true when k was one of them. Most
+// stand for a span command, which the menus run too.
 bool spankey(seditor& ed, edrun& r, int k);
+void spancmd(seditor& ed, edrun& r, command c);
 // The selection highlighted over the view (drawn after the notes, before
 // the column line and the cursor mark), and on the status row the entry
 // length and the selection's steps and notes.

@@ -87,26 +87,31 @@ void playfromkey(seditor& ed, edrun& r, bool loop)
     startplayfrom(ed, r, p, loop);
 }
 
-void movekeys(sview& v, sedit& e, int k)
+// The key that stands for each span command on the staff.
+struct skeycmd {
+    int key;
+    command cmd;
+};
+constexpr skeycmd KEYCMDS[] = {
+    {'v', command::select},       {'y', command::copy},        {'x', command::cut},
+    {KEY_DELETE, command::erase}, {'p', command::paste},       {'e', command::semiup},
+    {'q', command::semidown},     {'E', command::octaveup},    {'Q', command::octavedown},
+    {'i', command::insertstep},   {'r', command::removestep},  {'-', command::lengthen},
+    {',', command::entryhalf},    {'.', command::entrydouble}, {'g', command::playfrom},
+    {'G', command::playloop},
+};
+
+int semitonesof(command c)
 {
-    switch (k) {
-    case 'k':
-        v.mousey = std::max(v.mousey - 14, 0);
-        break;
-    case 'j':
-        v.mousey = std::min(v.mousey + 14, ROWS - 1);
-        break;
-    case '0':
-        v.mousex = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(v.mousex) + e.entry, MAXCOL));
-        break;
-    case ',':
-        e.entry = std::max(e.entry / 2, ENTRYMIN);
-        break;
-    case '.':
-        e.entry = std::min(e.entry * 2, ENTRYMAX);
-        break;
+    switch (c) {
+    case command::semiup:
+        return 1;
+    case command::semidown:
+        return -1;
+    case command::octaveup:
+        return 12;
     default:
-        break;
+        return -12;
     }
 }
 
@@ -119,58 +124,81 @@ sspan selection(const sedit& e, const sview& v)
     return sspan{std::min(e.anchor, v.mousex), std::max(e.anchor, v.mousex) + 1};
 }
 
-bool spankey(seditor& ed, edrun& r, int k)
+void spancmd(seditor& ed, edrun& r, command c)
 {
     sview& v = ed.view;
     sedit& e = ed.edits;
-    switch (k) {
-    case 'v':
+    switch (c) {
+    case command::select:
         e.selecting = !selecting(ed);
         e.anchor = v.mousex;
         e.gen = ed.doc.gen;
         break;
-    case KEY_ESC:
-        e.selecting = false;
+    case command::copy:
+    case command::cut:
+        copykey(ed, r, c == command::cut);
         break;
-    case 'y':
-    case 'x':
-        copykey(ed, r, k == 'x');
-        break;
-    case KEY_DELETE:
+    case command::erase:
         report(r, cutspan(ed.doc, ed.hist, v, target(ed)));
         break;
-    case 'p':
+    case command::paste:
         pastekey(ed, r);
         break;
-    case 'e':
-    case 'q':
-    case 'E':
-    case 'Q': {
-        const int semis = (k == 'e' || k == 'E' ? 1 : -1) * (k == 'E' || k == 'Q' ? 12 : 1);
-        report(r, transpose(ed.doc, ed.hist, v, target(ed), semis));
+    case command::semiup:
+    case command::semidown:
+    case command::octaveup:
+    case command::octavedown:
+        report(r, transpose(ed.doc, ed.hist, v, target(ed), semitonesof(c)));
         break;
-    }
-    case 'i':
+    case command::insertstep:
         report(r, insertstep(ed.doc, ed.hist, v, v.mousex));
         break;
-    case 'r':
+    case command::removestep:
         report(r, removestep(ed.doc, ed.hist, v, v.mousex));
         break;
-    case '1': case '2': case '3': case '4': case '5': case '6': case '7':
-        report(r, enterdigit(ed.doc, ed.hist, v, k - '0', e.entry));
-        break;
-    case '-':
+    case command::lengthen:
         report(r, lengthen(ed.doc, ed.hist, v, e.entry));
         break;
-    case 'g':
-    case 'G':
-        playfromkey(ed, r, k == 'G');
+    case command::entryhalf:
+        e.entry = std::max(e.entry / 2, ENTRYMIN);
         break;
-    case 'k': case 'j': case '0': case ',': case '.':
-        movekeys(v, e, k);
+    case command::entrydouble:
+        e.entry = std::min(e.entry * 2, ENTRYMAX);
         break;
+    case command::playfrom:
+    case command::playloop:
+        playfromkey(ed, r, c == command::playloop);
+        break;
+    default:
+        break;
+    }
+}
+
+bool spankey(seditor& ed, edrun& r, int k)
+{
+    for (const skeycmd& kc : KEYCMDS)
+        if (kc.key == k) {
+            spancmd(ed, r, kc.cmd);
+            return true;
+        }
+    sview& v = ed.view;
+    switch (k) {
+    case KEY_ESC:
+        ed.edits.selecting = false;
+        return true;
+    case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+        report(r, enterdigit(ed.doc, ed.hist, v, k - '0', ed.edits.entry));
+        return true;
+    case '0': // a rest
+        v.mousex = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(v.mousex) + ed.edits.entry, MAXCOL));
+        return true;
+    case 'k':
+        v.mousey = std::max(v.mousey - 14, 0);
+        return true;
+    case 'j':
+        v.mousey = std::min(v.mousey + 14, ROWS - 1);
+        return true;
     default:
         return false;
     }
-    return true;
 }

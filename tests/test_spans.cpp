@@ -285,6 +285,61 @@ TEST_F(Spans, TheSelectionIsAHighlightThatKeepsEveryCharacter)
     EXPECT_EQ(row(plain, 62, 76), std::string(14, ' '));
 }
 
+// Each span command's menu item does what its key does: the same score,
+// selection, entry length and message.
+TEST_F(Spans, MenuItemsDoWhatTheirKeysDo)
+{
+    const std::pair<int, command> items[] = {
+        {'v', command::select},       {'y', command::copy},       {'x', command::cut},
+        {224, command::erase},        {'p', command::paste},      {'e', command::semiup},
+        {'q', command::semidown},     {'E', command::octaveup},   {'Q', command::octavedown},
+        {'i', command::insertstep},   {'r', command::removestep}, {'-', command::lengthen},
+        {',', command::entryhalf},    {'.', command::entrydouble}, {'g', command::playfrom},
+    };
+    struct outcome {
+        std::string bytes, status;
+        int entry;
+        bool selected;
+        size_t sleeps;
+    };
+    auto after = [&](const std::vector<int>& keys) {
+        SetUp();
+        setscore(TUNE);
+        std::vector<int> all = rep('d', 4) + keysof("y") + keys + keysof("w");
+        for (int k : all)
+            tiokeys({k});
+        std::string status;
+        size_t sleeps = 0;
+        tio.onsleep = [&](int) { sleeps++; };
+        tio.onkey = [&] { status = grow(scr, SCRH - 1, 62, SCRW); };
+        edit(te, false);
+        te.doc.music.locate(te.view.mousex);
+        return outcome{scorebytes(te.doc, te.view), status, te.edits.entry, selecting(te), sleeps};
+    };
+    for (const auto& [k, cmd] : items) {
+        // Where the item is: its menu, and the items before it that 's' stops at.
+        int menu = -1, steps = 0;
+        for (size_t m = 0; m < te.bar.tb.size() && menu < 0; m++) {
+            steps = 0;
+            for (const stbi& i : te.bar.tb[m].tbi) {
+                if (i.cmd == cmd) {
+                    menu = static_cast<int>(m);
+                    break;
+                }
+                steps += i.ava;
+            }
+        }
+        ASSERT_GE(menu, 0) << static_cast<int>(cmd);
+        const outcome bykey = after(k == 224 ? DEL : std::vector<int>{k});
+        const outcome bymenu = after(std::vector<int>{9} + rep('d', menu) + rep('s', steps) + std::vector<int>{13});
+        EXPECT_EQ(bymenu.bytes, bykey.bytes) << "key " << k;
+        EXPECT_EQ(bymenu.status, bykey.status) << "key " << k;
+        EXPECT_EQ(bymenu.entry, bykey.entry) << "key " << k;
+        EXPECT_EQ(bymenu.selected, bykey.selected) << "key " << k;
+        EXPECT_EQ(bymenu.sleeps, bykey.sleeps) << "key " << k;
+    }
+}
+
 // The request the player was last handed: its path and range lines.
 std::vector<std::string> request()
 {
