@@ -15,6 +15,7 @@ constexpr int KEY_CTRLZ = 26;
 constexpr int KEY_ESC = 27;
 constexpr int KEY_SPACE = 32;
 constexpr int KEY_PREFIX = 224;   // prefix of a cursor or editing key
+constexpr int KEY_DELETE = 83;    // after KEY_PREFIX: Delete
 
 // True for the first code of a two-code key.
 inline bool keyprefix(int k) { return k == KEY_PREFIX0 || k == KEY_PREFIX; }

@@ -114,12 +114,8 @@ void backkey(sdoc& doc, sview& v, shistory& hist)
 
 void staffkey(seditor& ed, edrun& r, int k)
 {
-    if (keyprefix(k)) { // a cursor or editing key: its second code
-        int code = getch();
-        if (code != 83)
-            return;
-        k = KEY_DELETE;
-    }
+    if (keyprefix(k)) // a cursor or editing key: its second code, never read as a letter
+        k = staffcode(getch());
     if (spankey(ed, r, k))
         return;
     sview& v = ed.view;

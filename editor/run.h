@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-// Delete on the staff: the prefix 224, then 83.
-constexpr int KEY_DELETE = 0x100 + 83;
+// A two-code key as the staff handles it: its second code above 0xFF.
+constexpr int staffcode(int second) { return 0x100 + second; }
 
 // Which part of the screen has the keyboard.
 enum class focus { staff, menu };

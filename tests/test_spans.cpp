@@ -285,6 +285,21 @@ TEST_F(Spans, TheSelectionIsAHighlightThatKeepsEveryCharacter)
     EXPECT_EQ(row(plain, 62, 76), std::string(14, ' '));
 }
 
+// The second code of a cursor or function key is never read as a letter:
+// Home (224, 71) is not G, Left (224, 75) not K, F1 (0, 59) not ';'.
+TEST_F(Spans, TwoCodeKeysAreNeverLetters)
+{
+    setscore(TUNE);
+    tiokeys({224, 71, 224, 75, 224, 77, 224, 80, 0, 59});
+    int sleeps = 0;
+    tio.onsleep = [&](int) { sleeps++; };
+    edit(te, false);
+    EXPECT_EQ(sleeps, 0);
+    EXPECT_EQ(te.view.mousex, 0);
+    EXPECT_EQ(te.view.mousey, 55);
+    EXPECT_EQ(te.hist.done, 0u);
+}
+
 // Each span command's menu item does what its key does: the same score,
 // selection, entry length and message.
 TEST_F(Spans, MenuItemsDoWhatTheirKeysDo)
