@@ -74,6 +74,10 @@ void pastekey(seditor& ed, edrun& r)
 
 void playfromkey(seditor& ed, edrun& r, bool loop)
 {
+    if (ed.doc.music.size() <= 1) { // only the end marker
+        report(r, editres::nothing);
+        return;
+    }
     splay p = ed.plays.play; // the last confirmed speed
     p.yn = true;
     if (selecting(ed)) {

@@ -165,6 +165,7 @@ TEST_F(Spans, RefusedEditsSayWhy)
         {TUNE, keysof("ddy"), "没有音符"},
         {TUNE, keysof("ddp"), "剪贴板为空"},
         {TUNE, keysof("ddd-"), "没有音符"},
+        {{}, keysof("g"), "没有音符"},
     };
     for (const auto& c : cases) {
         SetUp();
