@@ -46,7 +46,7 @@ void cls();                                      // blank screen, cursor home
 int getch();                                     // flushes, then one key code
 // One line typed into a field `width` columns wide at the cursor (see
 // lineedit); false, with `out` empty, when input ended first.
-bool getline(std::string& out, int width);
+bool getline(std::string& out, int width, std::string_view start = {});
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

@@ -187,7 +187,8 @@ std::string dlgfield(sdialog& d, int i, int width)
     gotoxy(it.x, it.y);
     cpad("", width);
     gotoxy(it.x, it.y);
-    getline(line, width);
+    const bool keep = d.keeptext && static_cast<size_t>(i) < d.text.size();
+    getline(line, width, keep ? std::string_view(d.text[static_cast<size_t>(i)]) : std::string_view());
     setcolor(PLAINCOL);
     return line;
 }

@@ -5,6 +5,7 @@
 //                        when no file exists yet)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
+#include "console/width.h"
 #include "editor/editor.h"
 #include "files/files.h"
 #include "platform/term.h"
@@ -51,10 +52,7 @@ int openarg(seditor& ed, const std::string& path)
         ed.view = viewof(o.head);
         return 0;
     }
-    if (o.notscore)
-        std::fprintf(stderr, "pellavine: %s 不是可以打开的乐谱: %s\n", path.c_str(), o.why.c_str());
-    else
-        std::fprintf(stderr, "pellavine: 无法打开 %s: %s\n", path.c_str(), o.why.c_str());
+    std::fprintf(stderr, "pellavine: 无法打开 %s：%s\n", visiblename(path).c_str(), openfailure(o).c_str());
     return 1;
 }
 
@@ -123,7 +121,7 @@ int main(int argc, char** argv)
     toneexit();
     termstop();
     if (!ed.recoverypath.empty())
-        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());
+        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", visiblename(ed.recoverypath).c_str());
     if (ed.lostwork)
         std::fprintf(stderr, "pellavine: 未保存的修改无处可存，已丢失\n");
     if (int sig = termsignal(); sig != 0)

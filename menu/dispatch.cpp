@@ -23,13 +23,16 @@ cmdres funcmatch(const std::string& func, sdoc& doc, sview& view, smenubar& bar,
         ps.play = playset(doc, view, ps);
         return ps.play.yn ? cmdres::play : cmdres::playcancelled;
     } else if (func == "help") {
-        help();
+        if (help())
+            doc.failure = HELPFAILMSG;
     } else if (func == "about") {
-        about();
+        if (about())
+            doc.failure = UPDATEMSG;
     } else if (func == "clear") {
         return cmdres::restart;
     } else if (func == "update") {
-        openurl(UPDATEURL);
+        if (!openurl(UPDATEURL))
+            doc.failure = UPDATEMSG;
     } else if (func == "undo") {
         return cmdres::undo;
     } else if (func == "redo") {

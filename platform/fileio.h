@@ -11,7 +11,9 @@ enum class fileerr {
     diskfull,   // no room left on the disk or in the quota
     noperm,     // the file or its folder may not be written (or read)
     notregular, // a folder, device, pipe or socket; or a link where none may be
-    missing,    // the file or a folder on its path does not exist
+    missing,    // the file does not exist
+    nofolder,   // a folder on its path does not exist (or is not a folder)
+    toolong,    // the name is longer than the system allows
     toolarge,   // larger than the reader's limit
     stopped,    // a stop signal came while the operation waited
     other,
@@ -39,7 +41,10 @@ iores readwhole(const std::string& path, std::string& bytes, std::string* err = 
 // any failure.
 // The image goes to a new file beside the old one (same owner and permission
 // bits; a new file gets 0666 less the umask), which is flushed and renamed
-// over it, and the folder is flushed. A symbolic link is followed and its
+// over it, and the folder is flushed. The new file has no name until it is
+// complete where the filesystem allows (O_TMPFILE), else an unpredictable
+// one, ".NAME.pellavine-XXXXXX", made exclusively; names others planted
+// there are never in the way. A symbolic link is followed and its
 // target replaced. A file with several hard links, and a file in a folder
 // that takes no new files, is written in place instead. An existing file the
 // user may not write fails with noperm; a folder, device or pipe with
@@ -74,6 +79,10 @@ std::vector<std::string> recoveryfolders();
 // Writes all of `bytes` to an open descriptor through short writes and
 // interruptions; an interruption after a stop was noted ends it.
 iores writefd(int fd, const std::string& bytes);
+
+// Whether writewhole may make unnamed temporary files (O_TMPFILE); tests
+// turn it off to try the named way.
+void fileiotmpfile(bool on);
 
 // Notes that the program was asked to stop. Safe to call from a signal
 // handler. A write or read that is waiting gives up (fileerr::stopped) when

@@ -340,7 +340,7 @@ void stopplayers()
             killpg(c.pid, SIGTERM);
 }
 
-void openurl(const std::string& url)
+bool openurl(const std::string& url)
 {
 #ifdef __APPLE__
     std::string opener = findinpath("open");
@@ -349,9 +349,25 @@ void openurl(const std::string& url)
 #endif
     if (opener.empty() || url.empty()) {
         reapchildren();
-        return;
+        return false;
     }
-    spawn({opener, url}, false);
+    pid_t pid = spawn({opener, url}, false);
+    if (pid < 0)
+        return false;
+    // An opener hands the address over and ends, or starts the browser and
+    // stays; one that finds nothing to open with ends with a failure at once.
+    for (int waited = 0; waited < OPENERWAITMS; waited += 20) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            std::erase_if(self.children, [&](const schild& c) { return c.pid == pid; });
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        if (r < 0)
+            return true; // reaped elsewhere: nothing more to learn
+        usleep(20000);
+    }
+    return true;
 }
 
 void procreset()

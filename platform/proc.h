@@ -13,8 +13,11 @@ constexpr int MAXPLAYERS = 8;
 void startplayer();
 // Sends SIGTERM to every player this process started that still runs.
 void stopplayers();
-// Opens a web address in the desktop's browser, detached; the result is ignored.
-void openurl(const std::string& url);
+// Opens a web address in the desktop's browser, detached. False when no
+// opener can be started or it gives up at once (it ended unsuccessfully
+// within OPENERWAITMS, as one without a browser to hand the address to does).
+bool openurl(const std::string& url);
+constexpr int OPENERWAITMS = 1000;
 
 // Where startplayer looks for the player: `pellavine-beep` in the folder of
 // the running executable, or the path given to setplayerpath ("" restores

@@ -186,7 +186,7 @@ TEST_F(Help, WithoutTheFileShowsTheErrorBox)
 
 TEST_F(Help, TheShippedHelpTextFitsTheScreen)
 {
-    fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "share/pellavine" / HELPFILE;
+    fs::path shipped = fs::path(PV_SOURCE_DIR) / "share/pellavine" / HELPFILE;
     ASSERT_TRUE(fs::exists(shipped)) << shipped;
     fs::copy_file(shipped, HELPFILE);
     std::vector<std::string> lines;

@@ -57,11 +57,11 @@ TEST(FailureMessage, SaveAndOpenSayWhatWentWrong)
         const char* openpath;
         const char* msg;
     } cases[] = {
-        {"nowhere/a.pvx", nullptr, "保存失败：文件不存在"},
+        {"nowhere/a.pvx", nullptr, "保存失败：文件夹不存在"},
         {"afolder.pvx", nullptr, "保存失败：不是普通文件"},
         {"pipe.pvx", nullptr, "保存失败：不是普通文件"},
         {nullptr, "missing.pvx", "打开失败：文件不存在"},
-        {nullptr, "junk.pvx", "打开失败：不是乐谱文件"},
+        {nullptr, "junk.pvx", "打开失败：不是乐谱文件：文件在文件头中途结束"},
         {nullptr, "afolder.pvx", "打开失败：不是普通文件"},
     };
     for (const auto& c : cases) {

@@ -65,8 +65,8 @@ TEST_F(ToneOptions, WrongValuesAreRefused)
     } cases[] = {
         {{"pellavine", "--instrument", "kazoo"}, nullptr, "--instrument kazoo"},
         {{"pellavine", "--instrument", "128"}, nullptr, "--instrument 128"},
-        {{"pellavine", "--instrument"}, nullptr, "needs a value"},
-        {{"pellavine", "--soundfont"}, nullptr, "needs a value"},
+        {{"pellavine", "--instrument"}, nullptr, "后面缺少参数"},
+        {{"pellavine", "--soundfont"}, nullptr, "后面缺少参数"},
         {{"pellavine"}, "kazoo", "PELLAVINE_INSTRUMENT=kazoo"},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,7 @@
 // The tone player of an editor run.
 #include "tone/launch.h"
 
+#include "console/width.h"
 #include "platform/proc.h"
 #include "score/instrument.h"
 
@@ -22,12 +23,12 @@ int toneoptions(int& argc, char** argv, std::string& err)
             continue;
         }
         if (i + 1 == argc) {
-            err = a + " needs a value";
+            err = a + " 后面缺少参数";
             return -1;
         }
         std::string v = argv[++i];
         if (a == "--instrument" && instrumentof(v) == NOINSTRUMENT) {
-            err = "--instrument " + v + ": not one of " + instrumentchoices();
+            err = "--instrument " + visiblename(v) + "：不是可选的乐器（" + instrumentchoices() + "）";
             return -1;
         }
         // Every player, the resident one and any started for a single
@@ -36,7 +37,7 @@ int toneoptions(int& argc, char** argv, std::string& err)
     }
     const char* env = std::getenv("PELLAVINE_INSTRUMENT");
     if (env && *env && instrumentof(env) == NOINSTRUMENT) {
-        err = std::string("PELLAVINE_INSTRUMENT=") + env + ": not one of " + instrumentchoices();
+        err = std::string("PELLAVINE_INSTRUMENT=") + visiblename(env) + "：不是可选的乐器（" + instrumentchoices() + "）";
         return -1;
     }
     for (size_t i = 0; i < rest.size(); i++)

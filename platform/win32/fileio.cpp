@@ -10,6 +10,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <random>
 #include <atomic>
 #include <vector>
 
@@ -60,8 +61,11 @@ iores winfail(DWORD e)
     case ERROR_WRITE_PROTECT:
     case ERROR_PRIVILEGE_NOT_HELD:
         return fail(fileerr::noperm, e);
-    case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+        return fail(fileerr::nofolder, e);
+    case ERROR_FILENAME_EXCED_RANGE:
+        return fail(fileerr::toolong, e);
+    case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
@@ -123,15 +127,21 @@ std::string dirpart(const std::string& p)
 }
 
 // A new file beside `path`, created exclusively (never through a link or
-// reparse point placed at its name); its name in `tmp`.
+// reparse point placed at its name), with a name no one can guess that says
+// who made it: ".NAME.pellavine-XXXXXX"; its name in `tmp`.
 HANDLE opentemp(const std::string& path, std::wstring& tmp)
 {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string base = path.substr(dirpart(path).size());
     if (base.size() > 180)
         base.resize(180);
-    const std::string stem = dirpart(path) + "." + base + "." + std::to_string(GetCurrentProcessId()) + ".";
-    for (int i = 0; i < 1000; i++) {
-        tmp = widen(stem + std::to_string(i) + ".tmp");
+    const std::string stem = dirpart(path) + "." + base + ".pellavine-";
+    std::random_device rnd; // the system's random source (rand_s)
+    for (int i = 0; i < 100; i++) {
+        std::string name = stem;
+        for (int k = 0; k < 6; k++)
+            name += letters[rnd() % 62];
+        tmp = widen(name);
         HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
             return h;
@@ -242,6 +252,8 @@ std::string withslash(const std::string& dir)
 }
 
 } // namespace
+
+void fileiotmpfile(bool) {} // Windows names its temporary files always
 
 void fileiostop()
 {

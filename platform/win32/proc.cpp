@@ -210,12 +210,14 @@ void stopplayers()
     reapchildren();
 }
 
-void openurl(const std::string& url)
+bool openurl(const std::string& url)
 {
     reapchildren();
     if (url.empty())
-        return;
-    ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return false;
+    // ShellExecute reports success with a value above 32.
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr,
+                                                   SW_SHOWNORMAL)) > 32;
 }
 
 void procreset()
