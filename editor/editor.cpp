@@ -259,6 +259,8 @@ runend editrun(seditor& ed, bool fresh)
         if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
             r.msg = std::move(ed.doc.failure);
             ed.doc.failure.clear();
+        } else if (r.msg.empty()) { // news of the sound, once, until the next key
+            r.msg = tonenote();
         }
         r.tmp = readkey(ed, r);
         if (r.tmp == KEY_END)

@@ -26,9 +26,6 @@ struct sopened {
     int64_t extbytes = 0; // on success: extension bytes the file holds, which a save drops
 };
 
-// The words for why a file could not be read or written, after "："; empty
-// when there is nothing more to say.
-const char* failcause(fileerr e);
 // The words for what is wrong with a file that is not a score.
 const char* faultcause(pvxfault f);
 // Why the score could not be opened, in the editor's words:

@@ -383,7 +383,7 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
     return {};
 }
 
-iores writeplain(const std::string& path, const std::string& bytes)
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put)
 {
     const stopwatch sw;
     if (path.empty())
@@ -397,16 +397,34 @@ iores writeplain(const std::string& path, const std::string& bytes)
     if (fd < 0)
         return sysfailat(errno, path);
     iores r = writeall(fd, bytes.data(), bytes.size(), sw);
-    iores c = closeres(fd);
-    if (r)
-        r = c;
     // rename replaces the name itself: a link there is replaced, never
     // followed.
     if (r && ::rename(tmp.c_str(), path.c_str()) != 0)
         r = sysfail(errno);
+    // The file as it stands now, its change time set by the rename: a file
+    // put there later differs even when it reuses the inode number.
+    struct stat st;
+    if (r && put && ::fstat(fd, &st) == 0)
+        *put = splainfile{true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                          static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, {}};
+    iores c = closeres(fd);
+    if (r)
+        r = c;
     if (!r)
         ::unlink(tmp.c_str());
     return r;
+}
+
+bool removeplain(const std::string& path, const splainfile& put)
+{
+    struct stat st;
+    if (!put.known || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int64_t ctime = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    if (static_cast<uint64_t>(st.st_dev) != put.dev || static_cast<uint64_t>(st.st_ino) != put.ino ||
+        ctime != put.ctime)
+        return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 std::string writenew(const std::string& path, const std::string& bytes, iores* res)
@@ -513,5 +531,27 @@ iores readwhole(const std::string& path, std::string& bytes, std::string* err, u
     ::close(fd);
     buf.resize(got);
     bytes = std::move(buf);
+    return {};
+}
+
+iores readstart(const std::string& path, std::string& bytes, size_t n)
+{
+    const stopwatch sw;
+    bytes.clear();
+    int fd = openr(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY, sw);
+    if (fd < 0)
+        return sysfailat(errno, path);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(fileerr::notregular);
+    }
+    bytes.resize(n);
+    ssize_t got = ::pread(fd, bytes.data(), n, 0);
+    int e = errno;
+    ::close(fd);
+    if (got < 0)
+        return sysfail(e);
+    bytes.resize(static_cast<size_t>(got));
     return {};
 }

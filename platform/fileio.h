@@ -37,6 +37,10 @@ enum class linkmode { follow, refuse };
 iores readwhole(const std::string& path, std::string& bytes, std::string* err = nullptr,
                   uint64_t limit = uint64_t(1) << 30, linkmode links = linkmode::follow);
 
+// Reads at most the first `n` bytes of a regular file (opened without
+// blocking; a pipe or device fails with notregular).
+iores readstart(const std::string& path, std::string& bytes, size_t n);
+
 // Replaces the file at `path` with `bytes` so that the old content survives
 // any failure.
 // The image goes to a new file beside the old one (same owner and permission
@@ -57,7 +61,22 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
 // following a link: a fresh file beside it, created exclusively, is renamed
 // onto the name, so a link placed there is replaced, not written through.
 // Not flushed to disk (for short-lived files such as the player's request).
-iores writeplain(const std::string& path, const std::string& bytes);
+// `put`, when given, remembers which file it put there, for removeplain.
+struct splainfile {
+    bool known = false;
+    uint64_t dev = 0, ino = 0; // the file itself (POSIX)
+    int64_t ctime = 0;         // and its change time in ns, for an inode number used again
+    std::string bytes;         // what it holds (Windows, where no inode is at hand)
+};
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put = nullptr);
+// Removes `path` when it is still the file writeplain put there: a regular
+// file, not a link, the same file (its inode; on Windows its bytes). True
+// when it was removed; another file of that name is never touched.
+bool removeplain(const std::string& path, const splainfile& put);
+
+// The words for why a file could not be read or written, after "："
+// ("文件夹不存在", "没有权限", ...); empty when there is nothing more to say.
+const char* failcause(fileerr e);
 
 // Creates `path` (or path.1, path.2, ... when it exists) with the bytes,
 // flushed to disk; never replaces a file or follows a link. Returns the name

@@ -434,6 +434,25 @@ bool wakeresident()
     }
 }
 
+std::vector<std::string> residentreplies()
+{
+    static std::string held; // a line not yet complete
+    std::vector<std::string> lines;
+    if (self.residentfd < 0)
+        return lines;
+    char buf[256];
+    ssize_t n;
+    while ((n = recv(self.residentfd, buf, sizeof buf, MSG_DONTWAIT)) > 0 && held.size() < 4096)
+        held.append(buf, static_cast<size_t>(n));
+    for (size_t nl; (nl = held.find('\n')) != std::string::npos;) {
+        lines.push_back(held.substr(0, nl));
+        held.erase(0, nl + 1);
+    }
+    if (held.size() >= 4096)
+        held.clear();
+    return lines;
+}
+
 void stopresident()
 {
     if (self.residentfd >= 0)

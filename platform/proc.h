@@ -59,5 +59,8 @@ int startresident();
 bool wakeresident();
 // Closes this process's end: the resident player ends by itself.
 void stopresident();
+// The lines the resident player has written back so far (each ended by
+// "\n"), without waiting; empty when there are none.
+std::vector<std::string> residentreplies();
 // Sets a variable of the environment every player is started with.
 void setplayerenv(const std::string& name, const std::string& value);

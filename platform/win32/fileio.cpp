@@ -353,7 +353,7 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
     return r;
 }
 
-iores writeplain(const std::string& path, const std::string& bytes)
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put)
 {
     const stopwatch sw;
     if (path.empty())
@@ -372,7 +372,17 @@ iores writeplain(const std::string& path, const std::string& bytes)
         r = lastfail();
     if (!r)
         DeleteFileW(tmp.c_str());
+    if (r && put)
+        *put = splainfile{true, 0, 0, 0, bytes};
     return r;
+}
+
+bool removeplain(const std::string& path, const splainfile& put)
+{
+    std::string now;
+    if (!put.known || !readwhole(path, now, nullptr, put.bytes.size(), linkmode::refuse) || now != put.bytes)
+        return false;
+    return DeleteFileW(widen(path).c_str()) != 0;
 }
 
 std::string writenew(const std::string& path, const std::string& bytes, iores* res)
@@ -400,4 +410,14 @@ std::vector<std::string> recoveryfolders()
         if (std::string d = envvar(name); !d.empty())
             dirs.push_back(withslash(d));
     return dirs;
+}
+
+iores readstart(const std::string& path, std::string& bytes, size_t n)
+{
+    // The whole file, then its head: Windows reads a SoundFont named on the
+    // command line this way once at the start.
+    iores r = readwhole(path, bytes, nullptr, uint64_t(1) << 32);
+    if (r && bytes.size() > n)
+        bytes.resize(n);
+    return r;
 }

@@ -235,6 +235,7 @@ int startresident() { return -1; }
 bool wakeresident() { return false; }
 
 void stopresident() {}
+std::vector<std::string> residentreplies() { return {}; }
 
 // Players inherit this process's environment (CreateProcessW is given none).
 void setplayerenv(const std::string& name, const std::string& value)
