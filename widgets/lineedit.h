@@ -28,3 +28,7 @@ enum class lineresult {
 // The line may start with the text `start` (a text to correct), the cursor
 // after it.
 lineresult lineedit(std::string& out, int width, std::string_view start = {});
+
+// One line typed into a field `width` columns wide at the cursor (lineedit);
+// false, with `out` empty, when input ended first.
+bool getline(std::string& out, int width, std::string_view start = {});
