@@ -30,6 +30,7 @@ const char* usage =
     "  b           试听光标所在行的音高    回车  播放设置\n"
     "  Ctrl+S      保存                    Tab   菜单栏（a d w s 移动，回车选择）\n"
     "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
+    "  Esc         播放时停止播放\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
