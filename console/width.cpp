@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/width.h"
 
 #include <string>

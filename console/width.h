@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Display widths of UTF-8 text, counted as the editor lays it out.
 #include <cstddef>

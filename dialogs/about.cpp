@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/about.h"
 
 #include "console/console.h"
@@ -44,7 +45,7 @@ bool about()
         std::string(" 开发人员：") + CREDITS.name,
         std::string(11, ' ') + CREDITS.name2,
         std::string(" 联系方式：") + CREDITS.contact,
-        "",
+        LICENCELINE,
     };
     for (int i = 0; i < 10; i++) {
         // Every line is exactly as wide as the panel, whatever the texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The about box and the help text.
 #include <string>
@@ -11,6 +12,9 @@ struct scredits {
     const char* contact; // after "联系方式："
 };
 inline constexpr scredits CREDITS{"Pellavine 开发组", "Pellavine Team", "github.com/pellavine"};
+
+// The licence, on the about box's last panel line.
+inline constexpr const char* LICENCELINE = " 许可证：MIT（见 LICENSE 文件）";
 
 // The version as the about box writes it.
 inline constexpr const char* ABOUTVERSION = "v1.0 Preview 2";

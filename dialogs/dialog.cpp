@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/dialog.h"
 
 #include "console/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The dialog component. Every dialog of the editor is a modal box drawn in the
 // middle of the screen over whatever is there, with items (buttons and

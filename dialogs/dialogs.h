@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's dialogs, built on the dialog component of dialog.h.
 #include "dialogs/dialog.h"

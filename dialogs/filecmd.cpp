@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/filecmd.h"
 
 #include "dialogs/dialogs.h"

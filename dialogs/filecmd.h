@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file commands as the user runs them: the unsaved-changes question and
 // the open or save dialog first, then the file itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The open and save dialogs.
 #include "dialogs/dialogs.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every command of the editor, run in one place: the menu's items and the
 // keys that stand for a command (Ctrl+C) come here with a `command`.
 #include "editor/run.h"

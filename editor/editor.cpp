@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor loop: one pass brings the view into line with the cursor
 // (follow), paints the whole screen from the records (paint) and reads one
 // key (or, during playback, advances the position marker).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The keys the editor handles on the staff, as the README, the manual pages
 // and the help text name them. A key handled anywhere in editor/keys.cpp is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pellavine: a melody editor for the text terminal.
 //
 //   pellavine            starts on a new score

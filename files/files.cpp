@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/files.h"
 
 #include "platform/fileio.h"

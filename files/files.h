@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The score file commands on a document: open, save, start afresh, and the
 // recovery file. They read the cursor and view to store them, and hand back

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the score file reader: any bytes must be either refused or
 // decoded into a score that keeps the ring's rules and survives a round trip.
 #include "score/pvx.h"

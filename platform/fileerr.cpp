@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The words for the reasons of platform/fileio.h, as the editor shows them.
 #include "platform/fileio.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Durable file operations: reading a whole file, replacing a file so that
 // the old content survives any failure, and creating a file that never
 // replaces another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Durable file operations: whole files read, replaced without losing the old
 // content on failure, and created without ever replacing another file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/proc.h"
 #include "platform/process.h"
 

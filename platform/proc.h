@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Starting and stopping other programs. Nothing here goes through a shell.
 #include <string>

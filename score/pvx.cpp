@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/pvx.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The score file format ".pvx": a pure codec between bytes and a score, with
 // no editor state and no I/O. Shared by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The about box and the help text.
 #include "console/console.h"
 #include "dialogs/about.h"
@@ -65,7 +66,7 @@ TEST_F(About, BoxShowsNameVersionAndCredits)
             nullptr,
             nullptr,
             nullptr,
-            "",
+            " 许可证：MIT（见 LICENSE 文件）",
         };
         for (int i = 0; i < 10; i++) {
             std::string row = grow(scr, T + 3 + i, L + 2, L + 34);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands on a document alone: no editor, no screen, no view but
 // the one handed in to be stored.
 #include "files/files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The documents and the keys the editor handles cannot drift apart: the key
 // tables of the README and of both manual pages name exactly the keys of
 // STAFFKEYS, the help text names every one of them, and a key that is not

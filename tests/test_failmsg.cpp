@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file command that fails says so on the status row until the next key;
 // one that is cancelled says nothing.
 #include "console/width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations under attack: links planted where a request goes,
 // write-protected files, pipes and devices, stop signals, full disks and
 // folders that take no recovery file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands driven as a user drives them (keys into the dialogs,
 // files on disk out), and the safe replacement of files.
 #include "console/console.h"

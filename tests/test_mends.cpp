@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a user or a hostile neighbour in a shared folder can do to the file
 // commands, the help text and the update command: planted files in real
 // folders, each refused or survived with the true cause on the status row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound's mends as the editor sees them: the request file that cannot be
 // put in place, the request file left behind, a resident player that died,
 // and the resident player's word that it plays the sine tone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's instrument options: taken out of the command line, checked,
 // and handed to the players through the environment.
 #include "tone/launch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tone player of an editor run.
 #include "tone/launch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tone player of an editor run: the options that choose its instrument,
 // and the one resident player that sounds every request of a run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Handing requests to the tone player.
 #include "tone/tone.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Handing tone and playback requests to the tone player through
 // "beepset.tmp".

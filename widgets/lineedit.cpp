@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "widgets/lineedit.h"
 
 #include "console/console.h"

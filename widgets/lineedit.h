@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's own line input: keys read one by one with getch and edited
 // inside a field of the screen, the same on every system. The text scrolls

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Durable file operations on Windows: paths are UTF-8 here and UTF-16 at every
 // call; a file is replaced through a flushed temporary file in its folder
 // moved over it with MoveFileExW, so the old content survives any failure.

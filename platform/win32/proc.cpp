@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting and stopping other programs on Windows: CreateProcessW with no
 // window and no standard handles, players inside a job object that ends them
 // when the editor ends, and ShellExecuteW for web addresses. No command

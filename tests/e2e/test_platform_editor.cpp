@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor itself in a pseudo-terminal, seen through libvterm: the first
 // frame, one edit, the ways out, and the terminal given back.
 #include "console/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Instruments: choosing one, finding a SoundFont, falling back to the sine
 // tone, the mixer that lets requests sound together, and the instrument
 // reaching WAV and MIDI files.

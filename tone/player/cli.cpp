@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line shared by the tone players of every system.
 #include "tone/player/cli.h"
 

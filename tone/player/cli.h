@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every tone player program shares on its command line: the common
 // parts of its help, its one-line complaints, and the modes that write a

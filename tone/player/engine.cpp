@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mixer of requests and the two ways it sounds them: the sine tone, and
 // a General MIDI SoundFont through the synthesiser of fluid.h.
 #include "tone/player/player.h"

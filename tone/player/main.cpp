@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep: plays the request the editor leaves in "beepset.tmp", once
 // or for a whole editor run, or renders it, or a whole score, to a WAV or
 // MIDI file.

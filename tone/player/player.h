@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tone player's device-free parts: reading a request from "beepset.tmp",
 // turning it (or a whole score) into a list of tones, sounding those tones
