@@ -418,7 +418,7 @@ void termstop()
 int termstart()
 {
     if (!isatty(outfd)) {
-        std::fputs("pellavine: standard output is not a terminal\n", stderr);
+        std::fputs("pellavine: 标准输出不是终端\n", stderr);
         return 1;
     }
     if (self.active)

@@ -332,7 +332,12 @@ TEST(CommandLine, HelpVersionAndAScoreThatCannotBeOpened)
     EXPECT_EQ(out, "");
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     EXPECT_NE(err.find(bad), std::string::npos) << err;
+    // In Chinese, with the true cause.
+    EXPECT_EQ(err, "pellavine: 无法打开 " + bad + "：不是乐谱文件：文件在文件头中途结束\n");
     unlink(bad.c_str());
+    err.clear();
+    EXPECT_EQ(runpiped("", out, err), 1);
+    EXPECT_EQ(err, "pellavine: 标准输出不是终端\n");
 }
 
 TEST(CommandLine, ANewScoreSavesWhereTheArgumentSaysAndOpensAgain)

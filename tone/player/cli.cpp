@@ -123,8 +123,12 @@ int playeropen(sengine& e, const sinstr& in, fontfall* fall)
     fontfall f = engineopen(e, in, note);
     if (fall)
         *fall = f;
-    if (in.fontgiven && (f == fontfall::nofont || f == fontfall::unloadable))
+    if (in.fontgiven && (f == fontfall::nofont || f == fontfall::unloadable)) {
+        const std::string sine = "; playing the sine tone";
+        if (note.size() > sine.size() && note.compare(note.size() - sine.size(), sine.size(), sine) == 0)
+            note.resize(note.size() - sine.size()); // it does not: it stops
         return playerfail(note, 2);
+    }
     if (!note.empty())
         playerfail(note);
     return 0;
