@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span keys of the staff: the selection, the clipboard, transpose, a
 // step of time in or out, notes entered by degree, and play from the cursor.
 // The edits themselves are score/edits; here they meet the keys, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the span keys add to the screen: the selection as a highlight over
 // the view, and on the status row the entry length and what the selection
 // holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/playcopy.h"
 
 #include "files/files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The private copy of an unsaved score that a play from the cursor hands to
 // the player: written, never through a link, to a new file in a folder made

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX: mkdtemp makes the folder with mode 0700 under $TMPDIR or /tmp.
 #include "platform/privdir.h"
 

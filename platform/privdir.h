@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Private folders for short-lived copies the program hands to another of
 // its processes (the score of a play from the cursor): made fresh under the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Edits of the score by spans of time: copy, cut, paste, transpose, a step of
 // time in or out, a note entered by its degree, a note lengthened. Pure code

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The undo history of one document: each step is one change to the notes,
 // stored as what it took out and put in (a note, or the notes of a span) and

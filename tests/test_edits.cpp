@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span edits against a plain sorted vector of notes: random sequences of
 // every edit with undo and redo, compared after each with the model and,
 // after undo and redo, with the model's states kept as snapshots.

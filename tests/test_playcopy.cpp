@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The private copy a play from the cursor hands to the player.
 #include "files/files.h"
 #include "files/playcopy.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span keys driven as a user drives them: keys in, the saved score out,
 // and the undo of each edit giving back the very same file.
 #include "editor/editor.h"

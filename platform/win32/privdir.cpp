@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32: a folder made with CreateDirectoryW (which fails on an existing
 // name, so the name is never taken over) under the user's temporary folder,
 // whose access list is the user's own and is inherited.
