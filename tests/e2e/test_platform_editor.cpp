@@ -457,6 +457,7 @@ TEST(Editor, DigitsSelectionDeleteAndUndoInTheRealTerminal)
     ASSERT_TRUE(s.finish()) << s.screen();
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     unlink(path.c_str());
+}
 
 namespace {
 
