@@ -29,14 +29,14 @@ fileres openfile(sdoc& doc, sview& view)
     if (o.res == fileres::done)
         view = viewof(o.head);
     else
-        doc.failure = failtext("打开失败", o.notscore ? "不是乐谱文件" : failcause(o.err));
+        doc.failure = failtext("打开失败", o.cause ? o.cause : o.notscore ? "不是乐谱文件" : failcause(o.err));
     return o.res;
 }
 
 fileres savefile(sdoc& doc, sview& view, bool ask)
 {
     if (doc.filepath.empty() || ask) {
-        std::string path;
+        std::string path = doc.filepath.empty() ? doc.savename : "";
         if (slfile(pathdlg::save, path))
             return fileres::cancelled;
         doc.filepath = path;
@@ -45,6 +45,8 @@ fileres savefile(sdoc& doc, sview& view, bool ask)
     fileres r = savescore(doc, view, doc.filepath, &why);
     if (r != fileres::done)
         doc.failure = failtext("保存失败", doc.filepath.empty() ? "" : failcause(why));
+    else
+        doc.savename.clear();
     return r;
 }
 

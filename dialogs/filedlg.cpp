@@ -105,7 +105,7 @@ static bool opendlg(std::string& path)
 }
 
 // The save dialog, 70 x 10: a folder field, a name field followed by the
-// fixed ".pvx", 取消 and 确定.
+// fixed ".pvx", 取消 and 确定. The name field starts with `path` as given.
 static bool savedlg(std::string& path)
 {
     sdialog d;
@@ -116,7 +116,7 @@ static bool savedlg(std::string& path)
     d.texts.push_back({2, 5, "文件名:"});
     d.texts.push_back({64, 6, ".pvx", 112});
     dlgadd(d, dlgtextfield(L + 2, T + 4, "", 66), 66);
-    dlgadd(d, dlgtextfield(L + 2, T + 6, "", 61), 61);
+    dlgadd(d, dlgtextfield(L + 2, T + 6, path, 61), 61, path);
     dlgadd(d, dlgbutton(L + 59, T + 8, "取消"));
     dlgadd(d, dlgbutton(L + 64, T + 8, "确定"));
     if (dlgrun(d) != 3)

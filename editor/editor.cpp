@@ -219,6 +219,17 @@ runend runcommand(seditor& ed, edrun& r)
     return runend::goon;
 }
 
+// A title an imported file gave becomes the bar's title.
+void taketitle(seditor& ed, edrun& r)
+{
+    if (ed.doc.title.empty())
+        return;
+    ed.bar.wintitle = std::move(ed.doc.title);
+    ed.doc.title.clear();
+    tbset(ed.bar);
+    r.ref.frame = true;
+}
+
 // One editor run, from the cleared screen to a restart or the end.
 runend editrun(seditor& ed, bool fresh)
 {
@@ -229,6 +240,7 @@ runend editrun(seditor& ed, bool fresh)
         ffile(ed.doc, ed.view, fmode::fresh);
     histclear(ed.hist, ed.doc);
     for (;;) {
+        taketitle(ed, r);
         follow(ed, r);
         paint(ed, r);
         if (r.save) {
@@ -259,6 +271,9 @@ runend editrun(seditor& ed, bool fresh)
         if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
             r.msg = std::move(ed.doc.failure);
             ed.doc.failure.clear();
+        } else if (!ed.doc.notice.empty()) { // or has something to tell
+            r.msg = std::move(ed.doc.notice);
+            ed.doc.notice.clear();
         }
         r.tmp = readkey(ed, r);
         if (r.tmp == KEY_END)

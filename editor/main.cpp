@@ -2,7 +2,9 @@
 //
 //   pellavine            starts on a new score
 //   pellavine PATH       starts with the score at PATH (a new one saved there
-//                        when no file exists yet)
+//                        when no file exists yet); a MIDI file is imported
+//   pellavine --track N PATH
+//                        imports part N of a MIDI file
 //   pellavine --help     a short text on the keys
 //   pellavine --version
 #include "editor/editor.h"
@@ -21,6 +23,8 @@ const char* usage =
     "用法: pellavine [乐谱文件.pvx]\n"
     "  单声部乐谱编辑器，需要至少 108 x 27 的终端。\n"
     "  给出文件时打开它；文件不存在时从新乐谱开始，Ctrl+S 保存到该路径。\n"
+    "  MIDI 文件（.mid）导入为未保存的新乐谱：取音符最多的非鼓音轨，\n"
+    "  重叠处取最高音；Ctrl+S 另存为同名 .pvx。\n"
     "\n"
     "  w s / W S   光标上下移动一行 / 一页\n"
     "  a d / A D   光标左右移动一步 / 一页\n"
@@ -33,20 +37,21 @@ const char* usage =
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
     "  --soundfont 路径    使用的 SoundFont 音色库\n"
+    "  --track N   导入 MIDI 文件的第 N 条音轨（格式 0 的文件：第 N 个通道）\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
     "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
 
 // Opens the score named on the command line, before the terminal is taken.
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
-int openarg(seditor& ed, const std::string& path)
+int openarg(seditor& ed, const std::string& path, int track)
 {
     if (pathmissing(path)) {
         // No file yet: a new score that Ctrl+S saves there.
         ed.doc.filepath = path;
         return 0;
     }
-    sopened o = openscore(ed.doc, path);
+    sopened o = openscore(ed.doc, path, track);
     if (o.res == fileres::done) {
         ed.view = viewof(o.head);
         return 0;
@@ -64,7 +69,17 @@ enum class argwhat { edit, help, version, bad };
 struct sargs {
     argwhat what = argwhat::edit;
     std::string path; // the score to open; empty for a new one
+    int track = 0;    // the MIDI part to import, from 1; 0 for the melody's best guess
 };
+
+// A part number 1 to 65535, or 0.
+int tracknumber(const std::string& s)
+{
+    if (s.empty() || s.size() > 5 || s.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    int n = std::stoi(s);
+    return n <= 65535 ? n : 0;
+}
 
 // --help and --version stand alone; "--" ends the options, so that a score
 // whose name begins with '-' can be named after it.
@@ -81,6 +96,9 @@ sargs parseargs(const std::vector<std::string>& argv)
             if (argc != 2)
                 return sargs{argwhat::bad, {}};
             a.what = s == "--help" ? argwhat::help : argwhat::version;
+        } else if (options && s == "--track") {
+            if (i + 1 >= argc || (a.track = tracknumber(argv[++i])) == 0)
+                return sargs{argwhat::bad, {}};
         } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
             return sargs{argwhat::bad, {}};
         } else {
@@ -115,7 +133,7 @@ int main(int argc, char** argv)
     }
     const std::string& arg = args.path;
     seditor ed;
-    if (!arg.empty() && openarg(ed, arg) != 0)
+    if (!arg.empty() && openarg(ed, arg, args.track) != 0)
         return 1;
     if (int rc = termstart(); rc != 0)
         return rc;

@@ -1,6 +1,7 @@
 #include "files/files.h"
 
 #include "platform/fileio.h"
+#include "score/midi.h"
 
 #include <unistd.h>
 
@@ -35,7 +36,7 @@ sview viewof(const pvxhead& head)
     return v;
 }
 
-sopened openscore(sdoc& doc, const std::string& path)
+sopened openscore(sdoc& doc, const std::string& path, int track)
 {
     sopened out;
     std::string bytes;
@@ -43,6 +44,8 @@ sopened openscore(sdoc& doc, const std::string& path)
         out.err = r.why;
         return out;
     }
+    if (ismidi(bytes))
+        return importmidi(doc, path, bytes, track);
     pvxscore s;
     out.why = pvxread(bytes, s);
     if (!out.why.empty()) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 
 namespace {
 
@@ -26,7 +25,10 @@ struct tempoat {
 // Everything the tracks hold that the melody needs.
 struct tracksread {
     std::vector<rawnote> notes;
-    std::vector<std::deque<uint64_t>> open = std::vector<std::deque<uint64_t>>(16 * 128); // note-ons by channel and key, oldest first
+    // Note-ons not yet ended, by channel and key: ticks oldest first, from
+    // `first` on (the ones before it have ended).
+    std::vector<std::vector<uint64_t>> open = std::vector<std::vector<uint64_t>>(16 * 128);
+    std::vector<size_t> first = std::vector<size_t>(16 * 128);
     int64_t pending = 0; // note-ons read and not yet in `notes`
     std::vector<tempoat> tempi;
     std::vector<std::string> names; // per track, "" when unnamed
@@ -120,11 +122,15 @@ bool readtrack(reader& r, int track, tracksread& out)
     std::string name;
     bool named = false;
     auto close = [&](int chan, int key, uint64_t at) {
-        auto& v = open[static_cast<size_t>(chan * 128 + key)];
+        const size_t slot = static_cast<size_t>(chan * 128 + key);
+        auto& v = open[slot];
         if (v.empty())
             return true;
-        out.notes.push_back({v.front(), at, key, chan, track});
-        v.pop_front();
+        out.notes.push_back({v[out.first[slot]], at, key, chan, track});
+        if (++out.first[slot] == v.size()) {
+            v.clear();
+            out.first[slot] = 0;
+        }
         out.pending--;
         return true;
     };
@@ -383,11 +389,11 @@ midierr midiread(const unsigned char* data, size_t size, int want, midiscore& ou
     }
     size_t pick = 0;
     if (want > 0) {
-        if (static_cast<size_t>(want) > ids.size()) {
+        pick = indexof(want - 1);
+        if (pick == ids.size() || ids[pick] != want - 1) {
             r.pos = 0;
-            return failed(midierr::notrack);
+            return failed(want <= (bychannel ? 16 : track) ? midierr::nonotes : midierr::notrack);
         }
-        pick = static_cast<size_t>(want - 1);
     } else {
         for (size_t i = 1; i < ids.size(); i++)
             if (tuned[i] > tuned[pick])
@@ -422,8 +428,8 @@ midierr midiread(const unsigned char* data, size_t size, int want, midiscore& ou
         m.notes.push_back(n);
     }
     m.format = static_cast<int>(format);
-    m.part = static_cast<int>(pick) + 1;
-    m.parts = static_cast<int>(ids.size());
+    m.part = ids[pick] + 1;
+    m.parts = bychannel ? static_cast<int>(ids.size()) : track;
     m.bychannel = bychannel;
     m.heard = heard;
     if (!tr.names.empty() && !tr.names[0].empty())

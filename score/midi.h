@@ -27,10 +27,10 @@
 // time steps of 100 ms, rounded to the nearest step, no note shorter than a
 // step; notes starting at or after the sentinel's step are left out.
 //
-// The melody: the parts of a file are its tracks that hold notes, or in a
-// format 0 file (one track) its channels that hold notes, in file order.
-// The part chosen is the one with the most notes outside channel 10 (drums)
-// unless one is asked for. A part's notes are those outside channel 10, or
+// The melody: the parts of a file are its tracks, numbered from 1 in file
+// order, or in a file of one track its channels 1 to 16. The part chosen is
+// the one with the most notes outside channel 10 (drums) unless one is asked
+// for. A part's notes are those outside channel 10, or
 // all of them when it has no others. Where its notes overlap the highest
 // sounding note is kept: a note starting while a higher one sounds is left
 // out, and a higher one starting cuts the sounding one short. Keys outside
@@ -55,8 +55,8 @@ enum class midierr {
     badevent,    // a data byte without a status, or a status a file may not hold
     badlength,   // a variable-length quantity longer than 4 bytes
     toomany,     // more than MIDIMAXNOTES notes
-    nonotes,     // no note that lies inside the score's time
-    notrack,     // the part asked for does not exist
+    nonotes,     // no note that lies inside the score's time (in the part asked for)
+    notrack,     // the track or channel asked for does not exist
 };
 
 constexpr int64_t MIDIMAXNOTES = 2000000;
@@ -68,8 +68,8 @@ struct midiscore {
     std::vector<smusic> notes; // in order of start, never overlapping; no sentinel
     std::string title;         // the first track name, else the chosen part's; "" when none
     int format = 0;
-    int part = 0;              // the part taken, from 1
-    int parts = 0;             // how many parts the file has
+    int part = 0;              // the part taken: track or channel, from 1
+    int parts = 0;             // tracks in the file, or channels that hold notes
     bool bychannel = false;    // parts are channels (format 0), not tracks
     int64_t heard = 0;         // notes in the part before overlaps were resolved
 };
@@ -81,8 +81,8 @@ inline bool ismidi(const std::string& b)
     return ismidi(reinterpret_cast<const unsigned char*>(b.data()), b.size());
 }
 
-// Decodes a MIDI file. `want` is the part to take (from 1), 0 for the
-// melody's best guess. On failure `out` is untouched and `at` (when given)
+// Decodes a MIDI file. `want` is the part to take (track or channel, from
+// 1), 0 for the melody's best guess. On failure `out` is untouched and `at` (when given)
 // holds the byte offset where the fault lies. Never reads outside
 // [data, data + size).
 midierr midiread(const unsigned char* data, size_t size, int want, midiscore& out, size_t* at = nullptr);

@@ -1,5 +1,6 @@
 // The MIDI reader: what a file's events become, which part is the melody,
 // and a table of damaged files with their causes.
+#include "midibuild.h"
 #include "score/midi.h"
 #include "score/pitch.h"
 
@@ -7,52 +8,9 @@
 
 #include <cmath>
 
+using namespace midib;
+
 namespace {
-
-std::string be(uint32_t v, int n)
-{
-    std::string s;
-    for (int i = n - 1; i >= 0; i--)
-        s += static_cast<char>((v >> (8 * i)) & 0xff);
-    return s;
-}
-
-std::string vlq(uint32_t v)
-{
-    std::string s(1, static_cast<char>(v & 0x7f));
-    while (v >>= 7)
-        s.insert(s.begin(), static_cast<char>(0x80 | (v & 0x7f)));
-    return s;
-}
-
-std::string bytes(std::initializer_list<int> b)
-{
-    std::string s;
-    for (int x : b)
-        s += static_cast<char>(x);
-    return s;
-}
-
-// Events as text: "d" + vlq, then raw bytes.
-std::string ev(uint32_t delta, std::initializer_list<int> b) { return vlq(delta) + bytes(b); }
-std::string tempo(uint32_t delta, uint32_t usq) { return vlq(delta) + bytes({0xff, 0x51, 3}) + be(usq, 3); }
-std::string name(const std::string& n) { return vlq(0) + bytes({0xff, 0x03}) + vlq(static_cast<uint32_t>(n.size())) + n; }
-std::string eot() { return ev(0, {0xff, 0x2f, 0}); }
-
-std::string trk(const std::string& events) { return "MTrk" + be(static_cast<uint32_t>(events.size()), 4) + events; }
-std::string smf(int format, std::vector<std::string> tracks, uint32_t division = 480)
-{
-    std::string s = "MThd" + be(6, 4) + be(format, 2) + be(static_cast<uint32_t>(tracks.size()), 2) + be(division, 2);
-    for (const std::string& t : tracks)
-        s += trk(t);
-    return s;
-}
-
-// A note on channel `ch` of `ticks` after `delta`.
-std::string note(int key, uint32_t delta, uint32_t ticks, int ch = 0)
-{
-    return ev(delta, {0x90 | ch, key, 100}) + ev(ticks, {0x80 | ch, key, 0});
-}
 
 struct got {
     int start, leng, key;
@@ -142,21 +100,22 @@ TEST(Midi, MelodyIsThePartWithMostTunedNotes)
     std::string f1 = smf(1, {name("Song") + eot(), name("Drums") + drums + eot(), name("Bass") + bass + eot(),
                              name("Lead") + tune + eot()});
     expectnotes(notesof(f1, 0, &s), {{0, 5, 72}, {5, 5, 74}});
-    EXPECT_EQ(s.part, 3);
-    EXPECT_EQ(s.parts, 3);
+    EXPECT_EQ(s.part, 4);
+    EXPECT_EQ(s.parts, 4);
     EXPECT_FALSE(s.bychannel);
     EXPECT_EQ(s.title, "Song");
-    expectnotes(notesof(f1, 2), {{0, 10, 40}});
-    EXPECT_EQ(notesof(f1, 1).size(), 4u); // drums only when asked for
+    expectnotes(notesof(f1, 3), {{0, 10, 40}});
+    EXPECT_EQ(notesof(f1, 2).size(), 4u); // drums only when asked for
     // Format 0: channels are the parts.
     expectnotes(notesof(smf(0, {bass + drums + tune + eot()}), 0, &s), {{15, 5, 72}, {20, 5, 74}});
     EXPECT_TRUE(s.bychannel);
     EXPECT_EQ(s.parts, 3);
-    EXPECT_EQ(s.part, 1);  // channel 1 comes first, channel 2 then, drums last
+    EXPECT_EQ(s.part, 1); // channel 1
     // A named melody track without a conductor name gives its name.
     notesof(smf(1, {eot(), name("Flute") + tune + eot()}), 0, &s);
     EXPECT_EQ(s.title, "Flute");
-    EXPECT_EQ(midiread(f1, 4, s), midierr::notrack);
+    EXPECT_EQ(midiread(f1, 1, s), midierr::nonotes); // the conductor track
+    EXPECT_EQ(midiread(f1, 5, s), midierr::notrack);
 }
 
 TEST(Midi, DamagedFilesSayWhy)
