@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         }
         // Notes in order, apart, on the staff, inside the score's time.
-        check(!s.notes.empty() && s.part >= 1 && s.part <= s.parts && s.title.size() <= 200);
+        check(!s.notes.empty() && s.part >= 1 && s.part <= (s.bychannel ? 16 : s.parts) && s.title.size() <= 200);
         for (size_t i = 0; i < s.notes.size(); i++) {
             const smusic& m = s.notes[i];
             check(m.start >= 0 && m.leng >= 1 && int64_t{m.start} + m.leng <= ENDSTART && noterow(m) >= 1);
