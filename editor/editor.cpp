@@ -154,7 +154,7 @@ int readkey(seditor& ed, edrun& r)
         r.oldmousex = v.mousex - v.leftlo;
         r.oldmousey = v.mousey - v.toplo;
         gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
-        k = getch();
+        k = exportkey(ed, r);
         if (k == KEY_END)
             return k; // the screen stays as the user last saw it
         if (!r.msg.empty()) { // the message stays until this key
@@ -168,7 +168,7 @@ int readkey(seditor& ed, edrun& r)
     } else {
         toolbar(ed.bar, barreq::open);
         gotoxy(0, 0);
-        k = getch();
+        k = exportkey(ed, r);
         gotoxy(0, 0);
     }
     setcolor(15);
@@ -214,6 +214,8 @@ runend runcommand(seditor& ed, edrun& r)
         startplay(ed, r);
     if (res == cmdres::undo || res == cmdres::redo)
         undoredo(ed, r, res == cmdres::undo);
+    if (res == cmdres::exportfile)
+        askexport(ed, r);
     if (res == cmdres::play || !(stampof(ed) == before))
         repaintall(r);
     return runend::goon;
@@ -290,5 +292,6 @@ int edit(seditor& ed, bool fresh)
     runend e;
     while ((e = editrun(ed, fresh)) == runend::restart)
         fresh = true;
+    cancelexport(ed.exporting);
     return 0;
 }

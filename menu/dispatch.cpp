@@ -34,6 +34,8 @@ cmdres funcmatch(const std::string& func, sdoc& doc, sview& view, smenubar& bar,
         return cmdres::undo;
     } else if (func == "redo") {
         return cmdres::redo;
+    } else if (func == "export") {
+        return cmdres::exportfile;
     } else if (func == "wintitle") {
         fwintitle(bar);
     }

@@ -16,6 +16,7 @@ enum class cmdres {
     quit,          // end the program (status 0)
     undo,          // take back the last change
     redo,          // make the last change taken back again
+    exportfile,    // ask where to export the score, and start the export
 };
 
 // Runs the command named `func` (exact, case-sensitive whole-string match);

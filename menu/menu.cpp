@@ -35,13 +35,14 @@ void tbset(smenubar& b)
     item(m1, 0, true, false, "自定义标题", "wintitle");
 
     stb& m2 = tb[2];
-    m2.num = 5;
+    m2.num = 6;
     m2.name = "文件";
     item(m2, 0, true, false, "新建", "nfile");
     item(m2, 1, true, false, "打开", "ofile");
     item(m2, 2, true, false, "保存", "sfile0");
     item(m2, 3, true, false, "另存为", "sfile1");
-    item(m2, 4, true, false, "关闭", "cfile");
+    item(m2, 4, true, false, "导出…", "export");
+    item(m2, 5, true, false, "关闭", "cfile");
 
     stb& m3 = tb[3];
     m3.num = 3;
