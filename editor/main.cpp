@@ -20,11 +20,12 @@
 namespace {
 
 const char* usage =
-    "用法: pellavine [乐谱文件.pvx]\n"
+    "用法: pellavine [--track N] [乐谱文件.pvx | 歌曲.mid]\n"
     "  单声部乐谱编辑器，需要至少 108 x 27 的终端。\n"
     "  给出文件时打开它；文件不存在时从新乐谱开始，Ctrl+S 保存到该路径。\n"
     "  MIDI 文件（.mid）导入为未保存的新乐谱：取音符最多的非鼓音轨，\n"
     "  重叠处取最高音；Ctrl+S 另存为同名 .pvx。\n"
+    "  菜单 文件 > 导出… 按扩展名写出 .wav 声音、.mid MIDI 或 .musicxml 乐谱。\n"
     "\n"
     "  w s / W S   光标上下移动一行 / 一页\n"
     "  a d / A D   光标左右移动一步 / 一页\n"
