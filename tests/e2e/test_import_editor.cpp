@@ -27,3 +27,26 @@ TEST(CommandLine, MidiImportShowsTitlePartAndOffersItsName)
     EXPECT_NE(s.screen().find(name), std::string::npos) << s.screen();
     unlink(path.c_str());
 }
+
+// 导出… in the real terminal: the outcome reaches the status row while the
+// editor waits for a key, and the file the extension asked for is written.
+TEST(CommandLine, ExportFromTheMenuReportsWithoutAKey)
+{
+    std::string path = "/tmp/pve2e-exp-" + std::to_string(getpid()) + ".mid";
+    std::ofstream(path, std::ios::binary) << smf(0, {note(60, 0, 480) + note(64, 0, 480) + eot()});
+    session s(SCRW, SCRH, path);
+    ASSERT_TRUE(s.until([&] { return s.screen().find("已导入") != std::string::npos; })) << s.screen();
+    s.send("\td");
+    s.send("dssss\r");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("扩展名决定格式") != std::string::npos; })) << s.screen();
+    s.send("\r" + s.dir + "\r");
+    s.send("\t\r乐曲.mid\r"); // a name typed over the default one
+    s.send("\t\t\r");
+    std::string out = "乐曲.mid";
+    ASSERT_TRUE(s.until([&] { return s.screen().find("已导出 " + out) != std::string::npos; })) << s.screen();
+    std::ifstream f(s.dir + "/" + out, std::ios::binary);
+    std::string head(4, '\0');
+    f.read(head.data(), 4);
+    EXPECT_EQ(head, "MThd");
+    unlink(path.c_str());
+}
