@@ -308,104 +308,112 @@ smusic keynote(int key)
     return m;
 }
 
-midierr midiread(const unsigned char* data, size_t size, int want, midiscore& out, size_t* at)
+namespace {
+
+struct header {
+    uint32_t format = 0, ntracks = 0, division = 0;
+};
+
+bool divisionok(uint32_t division)
 {
-    reader r{data, 0, size};
-    auto failed = [&](midierr e) {
-        if (r.err == midierr::ok)
-            r.fail(e);
-        if (at)
-            *at = r.at;
-        return r.err;
-    };
-    if (!ismidi(data, size))
-        return failed(midierr::notmidi);
-    uint32_t hlen, format, ntracks, division;
+    if (!(division & 0x8000))
+        return division != 0;
+    int fps = 256 - static_cast<int>(division >> 8);
+    return (division & 0xff) != 0 && (fps == 24 || fps == 25 || fps == 29 || fps == 30);
+}
+
+// The MThd chunk; leaves `r` after it.
+bool readheader(reader& r, header& h)
+{
+    uint32_t hlen;
     r.pos = 4;
     if (!r.be(hlen, 4))
-        return failed(midierr::truncated);
+        return false;
     if (hlen < 6)
-        return failed(midierr::badheader);
+        return r.fail(midierr::badheader);
     if (!r.need(hlen))
-        return failed(midierr::truncated);
-    size_t body = r.pos + hlen;
-    r.be(format, 2);
-    r.be(ntracks, 2);
-    r.be(division, 2);
-    if (format > 1) {
+        return false;
+    const size_t body = r.pos + hlen;
+    r.be(h.format, 2);
+    r.be(h.ntracks, 2);
+    r.be(h.division, 2);
+    if (h.format > 1) {
         r.pos -= 6;
-        return failed(midierr::format2);
+        return r.fail(midierr::format2);
     }
-    if ((division & 0x8000) ? ((division & 0xff) == 0 ||
-                               ((256 - (division >> 8)) != 24 && (256 - (division >> 8)) != 25 &&
-                                (256 - (division >> 8)) != 29 && (256 - (division >> 8)) != 30))
-                            : division == 0) {
+    if (!divisionok(h.division)) {
         r.pos -= 2;
-        return failed(midierr::badheader);
+        return r.fail(midierr::badheader);
     }
     r.pos = body;
+    return true;
+}
 
-    tracksread tr;
-    int track = 0;
-    while (r.pos < size && static_cast<uint32_t>(track) < ntracks) {
+// The MTrk chunks up to the header's count, other chunks skipped; `tracks`
+// gets how many were read.
+bool readtracks(reader& r, uint32_t ntracks, tracksread& tr, int& tracks)
+{
+    tracks = 0;
+    while (r.pos < r.end && static_cast<uint32_t>(tracks) < ntracks) {
         uint32_t type, len;
-        if (!r.be(type, 4) || !r.be(len, 4))
-            return failed(midierr::truncated);
-        if (!r.need(len))
-            return failed(midierr::truncated);
-        if (type != 0x4d54726b) { // not "MTrk"
-            r.pos += len;
-            continue;
-        }
-        reader t{data, r.pos, r.pos + len};
-        if (!readtrack(t, track, tr)) {
-            r.err = t.err;
-            r.at = t.at;
-            return failed(t.err);
+        if (!r.be(type, 4) || !r.be(len, 4) || !r.need(len))
+            return false;
+        if (type == 0x4d54726b) { // "MTrk"
+            reader t{r.d, r.pos, r.pos + len};
+            if (!readtrack(t, tracks, tr)) {
+                r.err = t.err;
+                r.at = t.at;
+                return false;
+            }
+            tracks++;
         }
         r.pos += len;
-        track++;
     }
-    if (track == 0)
-        return failed(r.pos < size ? midierr::badheader : midierr::truncated);
+    return tracks > 0 || r.fail(r.pos < r.end ? midierr::badheader : midierr::truncated);
+}
 
-    // The parts and the one to take.
-    bool bychannel = format == 0 || track == 1;
+// The parts that hold notes (track or channel numbers from 0, ascending)
+// and the one to take: `want` (from 1), or the most notes outside the drums.
+struct parts {
     std::vector<int> ids;
-    for (const rawnote& n : tr.notes)
-        ids.push_back(partkey(n, bychannel));
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    if (ids.empty())
-        return failed(midierr::nonotes);
-    std::vector<int64_t> tuned(ids.size()), all(ids.size());
-    auto indexof = [&](int id) {
-        return static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), id) - ids.begin());
-    };
-    for (const rawnote& n : tr.notes) {
-        size_t i = indexof(partkey(n, bychannel));
-        all[i]++;
-        tuned[i] += n.chan != DRUMS;
-    }
     size_t pick = 0;
-    if (want > 0) {
-        pick = indexof(want - 1);
-        if (pick == ids.size() || ids[pick] != want - 1) {
-            r.pos = 0;
-            return failed(want <= (bychannel ? 16 : track) ? midierr::nonotes : midierr::notrack);
-        }
-    } else {
-        for (size_t i = 1; i < ids.size(); i++)
-            if (tuned[i] > tuned[pick])
-                pick = i;
-    }
-    bool drumsonly = tuned[pick] == 0;
+    bool drumsonly = false; // the part taken has no notes but drums
+};
 
-    timemap tm = maketime(std::move(tr.tempi), division);
+midierr pickpart(const tracksread& tr, bool bychannel, int tracks, int want, parts& p)
+{
+    for (const rawnote& n : tr.notes)
+        p.ids.push_back(partkey(n, bychannel));
+    std::sort(p.ids.begin(), p.ids.end());
+    p.ids.erase(std::unique(p.ids.begin(), p.ids.end()), p.ids.end());
+    if (p.ids.empty())
+        return midierr::nonotes;
+    auto indexof = [&](int id) {
+        return static_cast<size_t>(std::lower_bound(p.ids.begin(), p.ids.end(), id) - p.ids.begin());
+    };
+    std::vector<int64_t> tuned(p.ids.size());
+    for (const rawnote& n : tr.notes)
+        tuned[indexof(partkey(n, bychannel))] += n.chan != DRUMS;
+    if (want > 0) {
+        p.pick = indexof(want - 1);
+        if (p.pick == p.ids.size() || p.ids[p.pick] != want - 1)
+            return want <= (bychannel ? 16 : tracks) ? midierr::nonotes : midierr::notrack;
+    } else {
+        for (size_t i = 1; i < p.ids.size(); i++)
+            if (tuned[i] > tuned[p.pick])
+                p.pick = i;
+    }
+    p.drumsonly = tuned[p.pick] == 0;
+    return midierr::ok;
+}
+
+// The part's notes in steps, the highest where they overlap, on the staff.
+std::vector<smusic> melodyof(const tracksread& tr, const timemap& tm, bool bychannel, const parts& p,
+                             int64_t& heard)
+{
     std::vector<stepnote> steps;
-    int64_t heard = 0;
     for (const rawnote& n : tr.notes) {
-        if (partkey(n, bychannel) != ids[pick] || (n.chan == DRUMS && !drumsonly))
+        if (partkey(n, bychannel) != p.ids[p.pick] || (n.chan == DRUMS && !p.drumsonly))
             continue;
         heard++;
         stepnote s{stepof(tm.at(n.on)), stepof(tm.at(n.off)), n.key};
@@ -414,28 +422,51 @@ midierr midiread(const unsigned char* data, size_t size, int want, midiscore& ou
         s.e = std::min<int64_t>(std::max(s.e, s.s + 1), ENDSTART);
         steps.push_back(s);
     }
-    steps = skyline(std::move(steps));
-    if (steps.empty()) {
-        r.pos = 0;
-        return failed(midierr::nonotes);
+    std::vector<smusic> out;
+    for (const stepnote& s : skyline(std::move(steps))) {
+        smusic m = keynote(s.key);
+        m.start = static_cast<int>(s.s);
+        m.leng = static_cast<int>(s.e - s.s);
+        out.push_back(m);
     }
+    return out;
+}
 
+} // namespace
+
+midierr midiread(const unsigned char* data, size_t size, int want, midiscore& out, size_t* at)
+{
+    reader r{data, 0, size};
+    auto failed = [&](midierr e) {
+        r.fail(e);
+        if (at)
+            *at = r.at;
+        return r.err;
+    };
+    header h;
+    tracksread tr;
+    int tracks = 0;
+    if (!ismidi(data, size))
+        return failed(midierr::notmidi);
+    if (!readheader(r, h) || !readtracks(r, h.ntracks, tr, tracks))
+        return failed(midierr::truncated);
+    const bool bychannel = h.format == 0 || tracks == 1;
+    parts p;
+    r.pos = 0;
+    if (midierr e = pickpart(tr, bychannel, tracks, want, p); e != midierr::ok)
+        return failed(e);
     midiscore m;
-    for (const stepnote& s : steps) {
-        smusic n = keynote(s.key);
-        n.start = static_cast<int>(s.s);
-        n.leng = static_cast<int>(s.e - s.s);
-        m.notes.push_back(n);
-    }
-    m.format = static_cast<int>(format);
-    m.part = ids[pick] + 1;
-    m.parts = bychannel ? static_cast<int>(ids.size()) : track;
+    m.notes = melodyof(tr, maketime(std::move(tr.tempi), h.division), bychannel, p, m.heard);
+    if (m.notes.empty())
+        return failed(midierr::nonotes);
+    m.format = static_cast<int>(h.format);
+    m.part = p.ids[p.pick] + 1;
+    m.parts = bychannel ? static_cast<int>(p.ids.size()) : tracks;
     m.bychannel = bychannel;
-    m.heard = heard;
     if (!tr.names.empty() && !tr.names[0].empty())
         m.title = tr.names[0];
-    else if (!bychannel && static_cast<size_t>(ids[pick]) < tr.names.size())
-        m.title = tr.names[static_cast<size_t>(ids[pick])];
+    else if (!bychannel && static_cast<size_t>(p.ids[p.pick]) < tr.names.size())
+        m.title = tr.names[static_cast<size_t>(p.ids[p.pick])];
     out = std::move(m);
     if (at)
         *at = 0;
