@@ -54,7 +54,8 @@ std::vector<heard> imported(const std::string& bytes, std::string* why = nullptr
 const std::vector<std::vector<smusic>> SCORES = {
     {note(0, 4, 3, 1), note(4, 2, 3, 2, true), note(6, 2, 3, 3), note(10, 5, 4, 5), note(15, 3, 2, 6, true),
      note(20, 12, 3, 1)},
-    {note(3, 1, 3, 4, true), note(4, 1, 3, 4), note(5, 7, 3, 4, true), note(14, 37, 5, 7), note(60, 1, 1, 1)},
+    {note(3, 1, 3, 4, true), note(4, 1, 3, 4), note(5, 7, 3, 4, true), note(14, 37, 5, 7), note(60, 1, 1, 1),
+     note(62, 2, 3, 7, true), note(64, 2, 3, 3, true)}, // B sharp and E sharp, as a score file may hold them
     {note(0, 6, 2, 5), note(6, 2, 2, 6), note(8, 8, 2, 7), note(16, 16, 6, 2, true), note(40, 3, 4, 3, true)},
 };
 
