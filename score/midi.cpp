@@ -29,6 +29,7 @@ struct tracksread {
     // `first` on (the ones before it have ended).
     std::vector<std::vector<uint64_t>> open = std::vector<std::vector<uint64_t>>(16 * 128);
     std::vector<size_t> first = std::vector<size_t>(16 * 128);
+    std::vector<int> used; // slots that took a note-on in this track (some twice)
     int64_t pending = 0; // note-ons read and not yet in `notes`
     std::vector<tempoat> tempi;
     std::vector<std::string> names; // per track, "" when unnamed
@@ -196,14 +197,18 @@ bool readtrack(reader& r, int track, tracksread& out)
         } else if (kind == 0x90) {
             if (static_cast<int64_t>(out.notes.size()) + ++out.pending > MIDIMAXNOTES)
                 return r.fail(midierr::toomany);
-            open[static_cast<size_t>(chan * 128 + key)].push_back(tick);
+            auto& v = open[static_cast<size_t>(chan * 128 + key)];
+            if (v.empty())
+                out.used.push_back(chan * 128 + key);
+            v.push_back(tick);
         }
     }
-    for (int c = 0; c < 16; c++)
-        for (int k = 0; k < 128; k++)
-            while (!open[static_cast<size_t>(c * 128 + k)].empty())
-                if (!close(c, k, tick))
-                    return false;
+    // Notes still sounding end with the track.
+    for (int slot : out.used)
+        while (!open[static_cast<size_t>(slot)].empty())
+            if (!close(slot / 128, slot % 128, tick))
+                return false;
+    out.used.clear();
     out.names.push_back(name);
     return true;
 }
