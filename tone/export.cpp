@@ -27,12 +27,11 @@ bool endswith(const std::string& path, const char* ext)
 std::string tempfile(const char* name, const std::string& bytes)
 {
     std::error_code ec;
-    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
     if (ec || dir.empty())
         dir = ".";
-    if (dir.back() != '/' && dir.back() != '\\')
-        dir += '/';
-    return writenew(dir + name, bytes);
+    const std::u8string path = (dir / name).u8string(); // UTF-8, as every path here
+    return writenew(std::string(path.begin(), path.end()), bytes);
 }
 
 void cleanup(sexportjob& j)
