@@ -79,7 +79,6 @@ bool watch(seditor& ed, edrun& r)
 
 void askexport(seditor& ed, edrun& r)
 {
-    repaintall(r); // the dialog stood over the staff
     if (exportrunning(ed.exporting)) {
         r.msg = "上一个导出尚未完成";
         return;
@@ -108,7 +107,7 @@ int exportkey(seditor& ed, edrun& r)
     const int x = scr.cx, y = scr.cy;
     auto show = [&] {
         if (watch(ed, r)) {
-            drawmsg(ed.view, r.msg);
+            paint(ed, r);
             gotoxy(x, y);
         }
     };
