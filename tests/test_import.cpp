@@ -2,6 +2,7 @@
 #include "midibuild.h"
 #include "testio.h"
 
+#include "editor/args.h"
 #include "files/files.h"
 #include "platform/fileio.h"
 #include "score/pvx.h"
@@ -115,5 +116,29 @@ TEST_F(ImportTest, BadMidiLeavesTheScoreAsItWas)
         EXPECT_TRUE(te.doc.filesaved);
         EXPECT_EQ(te.doc.title, "");
         te.doc.failure.clear();
+    }
+}
+
+TEST(ImportArgs, TrackTakesAPartNumber)
+{
+    const struct {
+        std::vector<std::string> args;
+        argwhat what;
+        int track;
+    } cases[] = {
+        {{"--track", "3", "a.mid"}, argwhat::edit, 3},
+        {{"a.mid", "--track", "65535"}, argwhat::edit, 65535},
+        {{"--track", "0", "a.mid"}, argwhat::bad, 0},
+        {{"--track", "65536", "a.mid"}, argwhat::bad, 0},
+        {{"--track", "x", "a.mid"}, argwhat::bad, 0},
+        {{"a.mid", "--track"}, argwhat::bad, 0},
+        {{"--", "--track"}, argwhat::edit, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> all{"pellavine"};
+        all.insert(all.end(), c.args.begin(), c.args.end());
+        sargs a = parseargs(all);
+        EXPECT_EQ(a.what, c.what) << c.args[0] << " " << c.args.size();
+        EXPECT_EQ(a.track, c.track) << c.args[0];
     }
 }
