@@ -14,7 +14,7 @@ constexpr sname names[] = {
     {"nfile", command::newfile}, {"ofile", command::openfile}, {"sfile0", command::save},
     {"sfile1", command::saveas}, {"cfile", command::closefile}, {"clear", command::clear},
     {"undo", command::undo},     {"redo", command::redo},       {"play", command::play},
-    {"help", command::help},     {"update", command::update},
+    {"help", command::help},     {"update", command::update},   {"export", command::exportfile},
     {"select", command::select}, {"copy", command::copy},       {"cut", command::cut},
     {"erase", command::erase},   {"paste", command::paste},     {"semiup", command::semiup},
     {"semidown", command::semidown}, {"octaveup", command::octaveup}, {"octavedown", command::octavedown},
