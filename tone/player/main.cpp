@@ -43,6 +43,8 @@ const char* const help =
     "PELLAVINE_SOUNDFONT), /usr/share/sounds/sf2/default-GM.sf2 and\n"
     "/usr/share/sounds/sf2/TimGM6mb.sf2. Without one, or when FluidSynth fails,\n"
     "the player says so in one line on standard error and plays the sine tone.\n"
+    "PELLAVINE_SYNTH=own sounds the SoundFont with Pellavine's own sample player\n"
+    "(the one of the Windows build) instead of FluidSynth.\n"
     "\n";
 
 const char* const helpresident =
