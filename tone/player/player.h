@@ -115,7 +115,7 @@ struct sinstr {
 int instrargs(std::vector<std::string>& args, sinstr& in, std::string& err);
 
 // The SoundFonts to try, in order: the one asked for (when not ""), the
-// system's default General MIDI SoundFont, the one installed with Pellavine.
+// SoundFonts of systemsoundfonts() (platform/playerenv.h).
 std::vector<std::string> soundfonts(const std::string& asked);
 // The first of `paths` that is a regular file that can be read, or "".
 std::string firstfile(const std::vector<std::string>& paths);

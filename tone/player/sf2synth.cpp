@@ -147,8 +147,8 @@ std::vector<sf2note> sf2notes(const sf2font& font, int preset, int key, int vel)
             continue;
         const sf2part& in = font.insts[static_cast<size_t>(pz.target)];
         for (const sf2zone& iz : in.zones) {
-            if (!inrange(in, iz, key, vel))
-                continue;
+            if (!inrange(in, iz, key, vel) || (font.samples[static_cast<size_t>(iz.target)].type & 0x8000))
+                continue; // ROM samples are not in the file
             sf2note n;
             n.sample = iz.target;
             for (int op = 0; op < SF2G_COUNT; op++) {
