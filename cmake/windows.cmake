@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the player on
 # waveOut with the player's own SoundFont sample player (FluidSynth cannot be
 # built for mingw here) and TimGM6mb.sf2 beside it, a UTF-8 manifest for both programs, the tests
@@ -59,8 +60,11 @@ add_custom_command(OUTPUT ${PV_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy ${PV_SOUNDFONT} ${PV_ZIPDIR}/TimGM6mb.sf2
   COMMAND ${CMAKE_COMMAND} -E copy ${PV_SOUNDFONT_COPYRIGHT} ${PV_ZIPDIR}/TimGM6mb-copyright.txt
   COMMAND ${CMAKE_COMMAND} -E copy ${PV_SOUNDFONT_LICENSE} ${PV_ZIPDIR}/TimGM6mb-GPL-2.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/LICENSE ${PV_ZIPDIR}/LICENSE.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/THIRD-PARTY.txt ${PV_ZIPDIR}/THIRD-PARTY.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${CMAKE_COMMAND} -E tar cf ${PV_ZIP} --format=zip pellavine
   DEPENDS pellavine pellavine-beep ${CMAKE_SOURCE_DIR}/share/pellavine/说明.txt ${CMAKE_SOURCE_DIR}/README-Windows.txt
+          ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/packaging/THIRD-PARTY.txt
           ${PV_SOUNDFONT} ${PV_SOUNDFONT_COPYRIGHT} ${PV_SOUNDFONT_LICENSE}
   VERBATIM)
 add_custom_target(pvzip ALL DEPENDS ${PV_ZIP})

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Key codes as getch gives them, named once: the byte of an ordinary key,
 // and for cursor and function keys a prefix followed by a second code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the SoundFont 2 reader and the sample player: any bytes
 // must be either refused or read into a font whose every zone can be played
 // without reading outside the sample data.

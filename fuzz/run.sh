@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets of the score file reader and the SoundFont reader
 # with clang and runs each for SECONDS.
 #   fuzz/run.sh [SECONDS] [BUILD_DIR]

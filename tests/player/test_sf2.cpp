@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont 2 reader and the own sample player on small fonts built here.
 #include "tone/player/sf2synth.h"
 

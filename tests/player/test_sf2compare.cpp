@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's own SoundFont sample player beside FluidSynth on the same
 // SoundFont (TimGM6mb.sf2): pitch, note length, release and loudness of every
 // instrument the editor names, over its six octaves.
@@ -130,9 +131,9 @@ TEST(OwnSynth, MatchesFluidSynthOnTimGM6mb)
                         name, key, a.hz, a.db, a.onsetms, a.endms, b.hz, b.db, b.onsetms, b.endms, cents, b.db - a.db);
             EXPECT_LT(std::fabs(cents), 5.0) << name << " key " << key;
             EXPECT_LT(std::fabs(b.onsetms - a.onsetms), 10.0) << name << " key " << key;
-            // The low-pass filter and its modulation envelope are left out:
-            // where a zone closes the filter as the note dies, FluidSynth's
-            // release falls faster at the end.
+            // Where a zone sweeps the low-pass filter with the modulation
+            // envelope, the two filters differ as the note dies away (the
+            // default modulators, left out here, move FluidSynth's cutoff).
             bool swept = false;
             for (const sf2note& n : sf2notes(font, own->preset, key, VELOCITY))
                 swept = swept || (n.gen[8] < 13500 && n.gen[11] != 0);

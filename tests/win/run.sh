@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows build checked against the Linux build, under wine: the unit
 # tests, the width rules, the player's WAV and MIDI files, and the editor's
 # smoke run (the saved score byte for byte). Needs build/ (Linux) and
@@ -119,7 +120,7 @@ done
 check "player exports 乐谱 一.pvx to 声音.mid byte-identical" cmp "$work/lin/声音.mid" "$work/win/声音.mid"
 printf 'not a score' >"$work/win/坏.pvx"
 check "editor opens 坏.pvx by its Chinese name (and says it is no score)" bash -c \
-    "cd '$work/win' && timeout 20 wine '$root/build-win/pellavine.exe' '坏.pvx' </dev/null 2>&1 | grep -q '不是可以打开的乐谱'"
+    "cd '$work/win' && timeout 20 wine '$root/build-win/pellavine.exe' '坏.pvx' </dev/null 2>&1 | grep -q '无法打开 坏.pvx：不是乐谱文件'"
 check "player --help says what it plays" bash -c "wine '$root/build-win/pellavine-beep.exe' --help | grep -q \"through Pellavine's own SoundFont sample player\""
 echo "windows: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

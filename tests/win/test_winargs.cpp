@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's command line as Windows gives it: the player's options taken
 // out of the arguments read once in UTF-8, the rest read as on Linux.
 #include "editor/args.h"
@@ -18,7 +19,7 @@ TEST(WinArgs, PlayerOptionsComeOutAndTheRestIsReadOnce)
     };
     const scase cases[] = {
         {{"--instrument", "violin", "--version"}, argwhat::version, ""},
-        {{"--version", "--soundfont", "C:\\sf\\gm.sf2"}, argwhat::version, ""},
+        {{"--version", "--soundfont", "TimGM6mb.sf2"}, argwhat::version, ""},
         {{"--instrument", "flute", "--help"}, argwhat::help, ""},
         {{"--instrument", "0", "旋律.pvx"}, argwhat::edit, "旋律.pvx"},
         {{"--", "--instrument"}, argwhat::edit, "--instrument"},

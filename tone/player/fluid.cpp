@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont synthesiser of tone/player/fluid.h on FluidSynth, or on the
 // player's own sample player (sf2synth.h) when PELLAVINE_SYNTH is "own".
 #include "tone/player/fluid.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont 2 reader of sf2.h.
 #include "tone/player/sf2.h"
 

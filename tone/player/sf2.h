@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading a SoundFont 2 file into presets, instruments and 16-bit samples.
 // Pure: bytes in, a font or a one-line reason out; no I/O of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a SoundFont file for the sample player of sf2synth.h (apart from
 // the synthesiser itself, which does no I/O).
 #include "tone/player/sf2synth.h"

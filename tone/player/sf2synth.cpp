@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont 2 sample player of sf2synth.h.
 #include "tone/player/sf2synth.h"
 
@@ -14,6 +15,7 @@ constexpr double FULLSPAN = 960.0;               // cB a decay or release falls 
 // hardware SoundFonts were voiced on and in FluidSynth: fonts sound as meant.
 constexpr double ATTENSCALE = 0.4;
 constexpr uint64_t FRAC = uint64_t{1} << 32;
+constexpr int64_t FILTERBLOCK = 32; // samples between new filter coefficients
 constexpr double OUTLEVEL = 1.366; // full scale to the player's level, matched to FluidSynth's
 constexpr size_t CHUNK = 512;    // samples rendered in one go
 
@@ -73,6 +75,74 @@ int64_t samplesof(int32_t tc, int32_t lo, int32_t hi, int rate)
 double fallper(int64_t samples)
 {
     return sf2exp2(-FULLSPAN / 200.0 * LOG2_10 / static_cast<double>(samples));
+}
+
+// sin x for 0 <= x <= pi, from its series (the same bits on every system).
+double sinof(double x)
+{
+    double term = x, sum = x;
+    for (int k = 1; k <= 12; k++) {
+        term *= -x * x / ((2 * k) * (2 * k + 1));
+        sum += term;
+    }
+    return sum;
+}
+
+// The low-pass filter's coefficients for `cents` (absolute cents: 8.176 Hz
+// times 2^(cents / 1200)) and resonance `q` (its gain at the cutoff).
+void filterset(sf2voice& v, double cents, double q, int rate)
+{
+    double hz = 8.175798915643707 * sf2exp2(std::clamp(cents, 1500.0, 13500.0) / 1200.0);
+    double w = 2 * 3.14159265358979323846 * std::min(hz, 0.45 * rate) / rate;
+    double sn = sinof(w), cs = sinof(3.14159265358979323846 / 2 - w);
+    if (w > 3.14159265358979323846 / 2)
+        cs = -sinof(w - 3.14159265358979323846 / 2);
+    double alpha = sn / (2 * q);
+    double a0 = 1 + alpha;
+    v.fb0 = (1 - cs) / 2 / a0;
+    v.fb1 = (1 - cs) / a0;
+    v.fa1 = -2 * cs / a0;
+    v.fa2 = (1 - alpha) / a0;
+}
+
+// The modulation envelope's next value, 0 to 1: linear in every stage.
+double modstep(sf2voice& v, bool released)
+{
+    if (released && v.mstage < 5) {
+        v.mstage = 5;
+    }
+    switch (v.mstage) {
+    case 0: // delay
+        if (--v.mleft <= 0) {
+            v.mstage = 1;
+            v.mleft = v.mattack;
+        }
+        return 0.0;
+    case 1: // attack
+        v.mod = std::min(v.mod + 1.0 / static_cast<double>(v.mattack), 1.0);
+        if (--v.mleft <= 0) {
+            v.mod = 1.0;
+            v.mstage = 2;
+            v.mleft = v.mhold;
+        }
+        return v.mod;
+    case 2: // hold
+        if (--v.mleft <= 0)
+            v.mstage = 3;
+        return v.mod;
+    case 3: // decay
+        v.mod -= 1.0 / static_cast<double>(v.mdecay);
+        if (v.mod <= v.msustain) {
+            v.mod = v.msustain;
+            v.mstage = 4;
+        }
+        return v.mod;
+    case 4: // sustain
+        return v.mod;
+    default: // release
+        v.mod = std::max(v.mod - 1.0 / static_cast<double>(v.mrelease), 0.0);
+        return v.mod;
+    }
 }
 
 bool looping(const sf2voice& v) { return v.loops && (v.stage != sf2stage::release || v.loopsafter); }
@@ -199,6 +269,18 @@ sf2voice sf2voicefor(const sf2font& font, const sf2note& note, int key, int rate
     v.decaymul = fallper(samplesof(g[SF2G_VOLDECAY] + g[SF2G_KEYTOVOLDECAY] * (60 - k), -12000, 8000, rate));
     v.sustain = sf2exp2(-std::clamp(g[SF2G_VOLSUSTAIN], 0, 1440) / 200.0 * LOG2_10);
     v.releasemul = fallper(samplesof(g[SF2G_VOLRELEASE], -12000, 8000, rate));
+
+    v.fc = g[8];
+    v.modtofc = g[11];
+    v.filtered = v.fc < 13500 || v.modtofc < 0;
+    v.q = sf2exp2(std::clamp(g[9], 0, 960) / 200.0 * LOG2_10) * 0.70710678118654752;
+    v.mleft = samplesof(g[25], -12000, 5000, rate);
+    v.mattack = samplesof(g[26], -12000, 8000, rate);
+    v.mhold = samplesof(g[27] + g[31] * (60 - k), -12000, 5000, rate);
+    v.mdecay = samplesof(g[28] + g[32] * (60 - k), -12000, 8000, rate);
+    v.msustain = 1.0 - std::clamp(g[29], 0, 1000) / 1000.0;
+    v.mrelease = samplesof(g[30], -12000, 8000, rate);
+    v.rate = rate;
     return v;
 }
 
@@ -225,7 +307,19 @@ void sf2voicerender(const sf2font& font, sf2voice& v, double* out, size_t n)
         }
         double frac = static_cast<double>(v.pos & (FRAC - 1)) * 0x1p-32;
         double a = d[idx], b = d[nxt];
-        out[i] += (a + (b - a) * frac) * (1.0 / 32768.0) * v.gain * env;
+        double x = (a + (b - a) * frac) * (1.0 / 32768.0);
+        double m = modstep(v, v.stage == sf2stage::release);
+        if (v.filtered) {
+            if (v.count++ % FILTERBLOCK == 0)
+                filterset(v, v.fc + v.modtofc * m, v.q, v.rate);
+            double y = v.fb0 * (x + v.x2) + v.fb1 * v.x1 - v.fa1 * v.y1 - v.fa2 * v.y2;
+            v.x2 = v.x1;
+            v.x1 = x;
+            v.y2 = v.y1;
+            v.y1 = y;
+            x = y;
+        }
+        out[i] += x * v.gain * env;
         v.pos += v.step;
         if (loop) {
             const uint64_t len = static_cast<uint64_t>(v.loopend - v.loopstart) * FRAC;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A SoundFont 2 sample player of our own: the instrument synthesiser of the
 // Windows build (where FluidSynth cannot be built), also built on Linux so
@@ -19,10 +20,13 @@
 // - the volume envelope: delay, attack (linear in amplitude), hold, decay and
 //   release (linear in decibels, 96 dB over the time given, in timecents) to
 //   the sustain level, key number scaling of hold and decay; the initial
-//   attenuation.
+//   attenuation (counted at 0.4, as FluidSynth and the E-mu hardware do);
+// - the modulation envelope (linear stages) sweeping the resonant low-pass
+//   filter (initial cutoff and Q, modulation envelope to cutoff), its
+//   coefficients renewed every 32 samples.
 // Left out: modulators (the default ones too: velocity and controllers do
 // not change the sound; the player always plays at one velocity), both LFOs,
-// the modulation envelope, the low-pass filter, pan (the output is mono),
+// the modulation envelope's effect on pitch, pan (the output is mono),
 // reverb and chorus, exclusive classes, 24-bit samples, ROM samples.
 //
 // The sound is the same on every system: only additions, multiplications,
@@ -63,6 +67,17 @@ struct sf2voice {
     double amp = 0;          // the envelope, 0 to 1
     double attackstep = 0, decaymul = 1, sustain = 1, releasemul = 1;
     int64_t hold = 0, attack = 0; // samples
+    // The modulation envelope (stage 0 delay to 5 release) and the low-pass
+    // filter it sweeps.
+    int mstage = 0;
+    int64_t mleft = 0, mattack = 1, mhold = 1, mdecay = 1, mrelease = 1;
+    double mod = 0, msustain = 1;
+    bool filtered = false;
+    int32_t fc = 13500, modtofc = 0; // cents
+    double q = 0.7071;
+    double fb0 = 1, fb1 = 0, fa1 = 0, fa2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    int64_t count = 0;
+    int rate = 48000;
 };
 
 // Builds the voice of one note: a key, at `rate` samples per second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep.exe: the tone player on Windows. Plays the request the editor
 // leaves in "beepset.tmp" through WASAPI or waveOut, once or for a whole editor run
 // (woken through a pipe), or renders it, or a whole score, to a WAV or MIDI
@@ -35,8 +36,8 @@ const char* const help =
     "--soundfont PATH (or PELLAVINE_SOUNDFONT) when it exists, else the\n"
     "TimGM6mb.sf2 beside pellavine-beep.exe. Without one the player says so in\n"
     "one line on standard error and plays the sine tone. The sample player\n"
-    "leaves out modulators, the LFOs, the modulation envelope, the low-pass\n"
-    "filter, pan, reverb and chorus. Sound goes to the default audio device\n"
+    "leaves out modulators, the LFOs, the modulation envelope's effect on\n"
+    "pitch, pan, reverb and chorus. Sound goes to the default audio device\n"
     "through WASAPI in shared mode (about 30 ms from a request to the device),\n"
     "or through waveOut (about 100 ms) where WASAPI cannot be opened;\n"
     "PELLAVINE_AUDIO=waveout skips WASAPI, PELLAVINE_AUDIO=null plays to no\n"

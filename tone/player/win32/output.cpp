@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows player's audio outputs of output.h.
 #include "tone/player/win32/output.h"
 

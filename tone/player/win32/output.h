@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Windows player's audio output: WASAPI in shared mode, event-driven,
 // or waveOut where WASAPI cannot be opened. 48 kHz mono 16-bit from the

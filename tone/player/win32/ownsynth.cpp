@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont synthesiser of tone/player/fluid.h on Windows, where
 // FluidSynth cannot be built: the player's own sample player (sf2synth.h).
 #include "tone/player/fluid.h"
