@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Starting and stopping other programs on Windows: CreateProcessW with no
 // window and no standard handles, players inside a job object that ends them
-// when the editor ends, and ShellExecuteW for web addresses. No command
+// when the editor ends, the resident player woken through a pipe, and
+// ShellExecuteW for web addresses. No command
 // interpreter is involved.
 #include "platform/proc.h"
 

@@ -145,7 +145,7 @@ double modstep(sf2voice& v, bool released)
     }
 }
 
-bool looping(const sf2voice& v) { return v.loops && (v.stage != sf2stage::release || v.loopsafter); }
+bool looping(const sf2voice& v) { return v.loops && (v.stage < sf2stage::release || v.loopsafter); }
 
 // The envelope's next value.
 double envstep(sf2voice& v)
@@ -296,6 +296,8 @@ void sf2voicerender(const sf2font& font, sf2voice& v, double* out, size_t n)
     const int16_t* d = font.data.data();
     for (size_t i = 0; i < n && v.stage != sf2stage::done; i++) {
         double env = envstep(v);
+        if (v.stage == sf2stage::done)
+            break; // died away
         int64_t idx = static_cast<int64_t>(v.pos >> 32);
         bool loop = looping(v);
         int64_t nxt = idx + 1;
