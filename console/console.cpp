@@ -61,6 +61,14 @@ int getch()
     return scr.io.key ? scr.io.key() : KEY_END;
 }
 
+int getchwithin(int ms)
+{
+    if (!scr.io.keywithin)
+        return getch();
+    cflush();
+    return scr.io.keywithin(ms);
+}
+
 void Sleep(int ms)
 {
     cflush();

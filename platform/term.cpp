@@ -384,6 +384,24 @@ bool termwait(int ms, bool esc)
 
 void termsleep(int ms) { termwait(ms, false); }
 
+// A key typed within ms, or KEY_NOTYET.
+int termkeywithin(int ms)
+{
+    int64_t until = monoms() + ms;
+    while (term.ahead.empty()) {
+        suspendnow();
+        reapifended();
+        int64_t left = until - monoms();
+        if (self.stopsig || term.ended)
+            return KEY_END;
+        if (left <= 0)
+            return KEY_NOTYET;
+        if (waitinput(static_cast<int>(left)) > 0)
+            readahead(false);
+    }
+    return termkey();
+}
+
 stimems termnow()
 {
     timespec ts;
@@ -492,6 +510,7 @@ int termstart()
     scr.io.key = termkey;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
+    scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
     scr.io.stop = [] { return self.stopsig != 0; };
     return 0;

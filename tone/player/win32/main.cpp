@@ -25,7 +25,8 @@ const char* const usage =
     "       pellavine-beep [INSTRUMENT] --resident H   play each request woken through pipe H\n"
     "       pellavine-beep [INSTRUMENT] --wav OUT.wav  render that request to a WAV file\n"
     "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.wav\n"
-    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid\n"
+    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid|OUT.musicxml\n"
+    "                      [--beat STEPS] [--title TEXT]\n"
     "       pellavine-beep --help\n"
     "INSTRUMENT: --instrument N|NAME  --soundfont PATH\n";
 
