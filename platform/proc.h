@@ -51,9 +51,10 @@ void procreset();
 // or dies, however it dies. Stops a resident player started before. Returns
 // the player's pid, or -1 when it could not be started.
 int startresident();
-// One byte to the resident player: play "beepset.tmp". Never blocks. False
-// when there is no resident player or it has gone (it is then forgotten).
-bool wakeresident();
+// One message to the resident player, whole or not at all. Never blocks. False
+// when there is no resident player or it has gone (it is then forgotten), or
+// the message could not be sent.
+bool tellresident(const std::string& message);
 // Closes this process's end: the resident player ends by itself.
 void stopresident();
 // Sets a variable of the environment every player is started with.

@@ -2,6 +2,7 @@
 #include "tone/launch.h"
 
 #include "platform/proc.h"
+#include "tone/protocol/resident.h"
 #include "score/instrument.h"
 
 #include <cstdlib>
@@ -53,7 +54,13 @@ void tonerunstart()
     startresident();
 }
 
-void tonesilence() { tonerunstart(); }
+void tonesilence()
+{
+    // The resident player stops every sound and stays, its sounds loaded;
+    // without one, every player ends and a fresh resident one starts.
+    if (!tellresident(stopmessage()))
+        tonerunstart();
+}
 
 void toneexit()
 {

@@ -4,6 +4,7 @@
 #include "console/console.h"
 #include "platform/fileio.h"
 #include "platform/proc.h"
+#include "tone/protocol/resident.h"
 
 void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, int time,
           const std::string& path)
@@ -11,7 +12,14 @@ void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, in
     std::string text = beeptext(mode, playtmp, heig, pitch, rise, time, gettimems(), path);
     if (!writeplain("beepset.tmp", text))
         return;
-    // The run's resident player, or, when it has gone, one for this request.
-    if (!wakeresident())
-        startplayer();
+    // The request goes in the message itself: the player reads no file. A
+    // resident player that has died is started again, and takes the request
+    // once it is ready; only when none can be started does a player of its
+    // own play it.
+    std::string message = playmessage(text);
+    if (tellresident(message))
+        return;
+    if (startresident() > 0 && tellresident(message))
+        return;
+    startplayer();
 }

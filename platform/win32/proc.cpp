@@ -230,7 +230,7 @@ void procreset()
 // the editor starts one player for every request (startplayer).
 int startresident() { return -1; }
 
-bool wakeresident() { return false; }
+bool tellresident(const std::string&) { return false; }
 
 void stopresident() {}
 

@@ -5,6 +5,7 @@
 #include "helpers.h"
 
 #include "platform/proc.h"
+#include "tone/protocol/resident.h"
 
 #include <gtest/gtest.h>
 
@@ -64,12 +65,13 @@ struct Resident : indir {
                 return true;
         return false;
     }
-    // Writes a request as the editor does and wakes the player.
+    // Hands a request to the player as the editor does: the file written, the
+    // request in the message.
     bool ask(const std::string& text) const
     {
         writebytes(dir + "/.req", text);
         std::filesystem::rename(dir + "/.req", dir + "/beepset.tmp");
-        return wakeresident();
+        return tellresident(playmessage(text));
     }
     // A tone request made `agems` ago.
     bool tone(int64_t freq, int leng, int64_t agems = 0) const
@@ -189,7 +191,7 @@ TEST_F(Resident, EndsWhenTheEditorClosesItsEnd)
     EXPECT_TRUE(gone(2000));
     EXPECT_LT(nowms() - t0, 1000);
     EXPECT_TRUE(kill(pid, 0) != 0 && errno == ESRCH) << "reaped, no zombie left";
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("w"));
 }
 
 TEST_F(Resident, EndsWhenTheEditorIsKilled)
@@ -233,7 +235,7 @@ TEST_F(Resident, WithoutAResidentPlayerRequestsFallBackToOnePlayerEach)
     // Missing: nothing is started, and the editor is told so.
     setplayerpath(dir + "/no-such-player");
     EXPECT_EQ(startresident(), -1);
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("w"));
 
     // Died: the next wake says so, and a player of its own plays the request.
     setplayerpath(PV_BEEP);
@@ -243,7 +245,7 @@ TEST_F(Resident, WithoutAResidentPlayerRequestsFallBackToOnePlayerEach)
     kill(pid, SIGKILL);
     ASSERT_TRUE(gone(2000));
     EXPECT_FALSE(tone(440, 2));
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("w"));
     std::filesystem::remove(dir + "/out.raw");
     startplayer();
     EXPECT_EQ(liveplayers(), 1);

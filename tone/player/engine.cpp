@@ -57,6 +57,22 @@ void voicecut(svoice& v, int64_t cut, bool sine)
     v.ev = std::min(v.ev, 2 * t.size());
 }
 
+// The fade after a stop, over the samples [pos - n, pos) just rendered.
+void fadeout(sengine& e, int16_t* out, size_t n)
+{
+    if (e.fadeend < 0)
+        return;
+    const int64_t ramp = RATE * RAMPMS / 1000, from = e.pos - static_cast<int64_t>(n);
+    for (size_t i = 0; i < n; i++) {
+        int64_t left = e.fadeend - (from + static_cast<int64_t>(i));
+        out[i] = left <= 0 ? int16_t{0} : static_cast<int16_t>(out[i] * left / ramp);
+    }
+    if (e.pos >= e.fadeend) {
+        fluidsilence(e.fl);
+        e.fadeend = -1;
+    }
+}
+
 void rendersynth(sengine& e, int16_t* out, size_t n)
 {
     sfluid* s = e.fl;
@@ -137,6 +153,10 @@ void engineload(sengine& e, int program, const std::string& soundfont, std::stri
 
 void engineadd(sengine& e, splan plan, bool playback)
 {
+    if (e.fadeend >= 0) { // a stop still fading: it ends now
+        fluidsilence(e.fl);
+        e.fadeend = -1;
+    }
     if (playback)
         for (svoice& v : e.voices)
             if (v.playback)
@@ -154,11 +174,24 @@ void engineadd(sengine& e, splan plan, bool playback)
     e.voices.push_back(std::move(v));
 }
 
+void enginestop(sengine& e)
+{
+    if (!e.fl) {
+        for (svoice& v : e.voices)
+            voicecut(v, e.pos - v.at, true);
+        return;
+    }
+    e.voices.clear();
+    if (!e.silent && e.fadeend < 0)
+        e.fadeend = e.pos + RATE * RAMPMS / 1000;
+}
+
 void enginerender(sengine& e, int16_t* out, size_t n)
 {
-    if (e.fl)
+    if (e.fl) {
         rendersynth(e, out, n);
-    else
+        fadeout(e, out, n);
+    } else
         rendersine(e, out, n);
     std::erase_if(e.voices, [&](const svoice& v) { return voicedone(e, v); });
 }

@@ -87,6 +87,8 @@ void fluidnoteon(sfluid* f, int chan, int key, int velocity) { fluid_synth_noteo
 
 void fluidnoteoff(sfluid* f, int chan, int key) { fluid_synth_noteoff(f->synth, chan, key); }
 
+void fluidsilence(sfluid* f) { fluid_synth_all_sounds_off(f->synth, -1); }
+
 void fluidrender(sfluid* f, int16_t* out, size_t n)
 {
     float left[CHUNK], right[CHUNK];

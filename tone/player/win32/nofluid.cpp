@@ -15,5 +15,6 @@ sfluid* fluidload(const std::string&, int, std::string& why)
 void fluidfree(sfluid*) {}
 void fluidnoteon(sfluid*, int, int, int) {}
 void fluidnoteoff(sfluid*, int, int) {}
+void fluidsilence(sfluid*) {}
 void fluidrender(sfluid*, int16_t* out, size_t n) { std::fill(out, out + n, int16_t{0}); }
 bool fluidactive(const sfluid*) { return false; }
