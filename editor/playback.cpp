@@ -38,14 +38,39 @@ void playmsg(const sview& v)
     setcolor(15);
 }
 
+// The request names the score on a line of its own: a name that breaks
+// the line would break the request.
+bool playablename(const sdoc& doc) { return doc.filepath.find_first_of("\r\n") == std::string::npos; }
+
+// Hands the playback of `play` to the player. Sent as the settings are
+// confirmed, the sound leads the marker by the dialog's closing (about 10 ms).
+void sendplay(seditor& ed, edrun& r, splay play)
+{
+    if (!playablename(ed.doc))
+        return;
+    play.start = std::clamp(play.start, 0, MAXCOL);
+    play.end = std::clamp(play.end, 0, MAXCOL);
+    r.playsent = true;
+    beep(reqmode::play, play, 0, 0, false, 0, ed.doc.filepath);
+}
+
+splayhook::splayhook(seditor& e, edrun& r) : ed(e)
+{
+    ed.plays.confirmed = [this, &r](const splay& p) { sendplay(ed, r, p); };
+}
+
+splayhook::~splayhook() { ed.plays.confirmed = nullptr; }
+
 void startplay(seditor& ed, edrun& r)
 {
-    // The request names the score on a line of its own: a name that breaks
-    // the line would break the request.
-    if (ed.doc.filepath.find_first_of("\r\n") != std::string::npos) {
+    if (!playablename(ed.doc)) {
         r.msg = "无法播放：文件名含换行";
         return;
     }
+    // Sent already when the play settings were confirmed.
+    if (!r.playsent)
+        sendplay(ed, r, ed.plays.play);
+    r.playsent = false;
     sview& v = ed.view;
     splay& play = ed.plays.play;
     r.tmpmousex = v.mousex;
@@ -58,7 +83,6 @@ void startplay(seditor& ed, edrun& r)
     r.playmode = true;
     playmsg(v);
     r.statime = gettimems();
-    beep(reqmode::play, play, 0, 0, false, 0, ed.doc.filepath);
 }
 
 static void endplay(sview& v, edrun& r)

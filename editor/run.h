@@ -61,6 +61,7 @@ struct edrun {
 
     // Playback.
     stimems statime, curtime;
+    bool playsent = false; // the playback was handed to the player as its settings were confirmed
     bool escaped = false; // Esc during the last wait: playback stops at once
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
 };
@@ -83,6 +84,13 @@ runend handlekey(seditor& ed, edrun& r, int k);
 // player; each playstep moves the marker one column and waits until it is
 // due, or ends the playback and puts the cursor and view back.
 void startplay(seditor& ed, edrun& r);
+// For the life of an editor run, the play settings hand the request to the
+// player the moment they are confirmed, before anything is painted.
+struct splayhook {
+    seditor& ed;
+    splayhook(seditor& ed, edrun& r);
+    ~splayhook();
+};
 void playstep(seditor& ed, edrun& r);
 void playmsg(const sview& v); // "正在播放" on the status row
 
