@@ -5,9 +5,6 @@
 # in its own folder and its help text at ../share/pellavine/说明.txt from it,
 # so bin/ and share/ are not configurable folders here.
 
-# --version shows the project version; the about box and status row keep
-# their own texts.
-target_compile_definitions(pellavine PRIVATE PV_VERSION="${PROJECT_VERSION}")
 
 install(TARGETS pellavine RUNTIME DESTINATION bin)
 if(TARGET pellavine-beep)

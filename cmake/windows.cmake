@@ -6,8 +6,6 @@
 # then give the C runtime UTF-8 file names and arguments) and know Windows 10.
 set(PV_MANIFEST_RC ${CMAKE_SOURCE_DIR}/cmake/pellavine.rc)
 target_sources(pellavine PRIVATE ${PV_MANIFEST_RC})
-# --version shows the project version, as on Linux (cmake/install.cmake).
-target_compile_definitions(pellavine PRIVATE PV_VERSION="${PROJECT_VERSION}")
 
 # No FluidSynth for the cross toolchain: the stand-in synthesiser of
 # tone/player/win32 makes the player sound the sine tone.
@@ -33,7 +31,8 @@ include(GoogleTest)
 add_executable(pvwintests
   tests/test_model.cpp tests/test_ring.cpp tests/test_platform_keys.cpp
   tests/test_width.cpp tests/test_conkeys.cpp
-  tests/win/test_winfiles.cpp tests/win/test_winproc.cpp tests/win/test_conout.cpp)
+  tests/win/test_winfiles.cpp tests/win/test_winproc.cpp tests/win/test_conout.cpp
+  tests/win/test_winargs.cpp)
 target_include_directories(pvwintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_link_libraries(pvwintests PRIVATE pvcore gtest gtest_main)
 target_compile_definitions(pvwintests PRIVATE PV_BEEP="pellavine-beep.exe")

@@ -2,8 +2,8 @@
 // Console primitives. Everything the program shows is drawn into the grid
 // `scr` with gotoxy, setcolor and text output; the grid reaches the real
 // terminal (or stays in memory, in tests) through the hooks in `io`, which are
-// called before every blocking key read or sleep. Line input is the editor's
-// own (console/lineedit.h), on top of the key read.
+// called before every blocking key read or sleep. Line input is a widget of
+// its own above this layer (widgets/lineedit.h), on top of the key read.
 #include "console/grid.h"
 #include "console/keys.h"
 #include "score/model.h"
@@ -44,9 +44,6 @@ void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
 int getch();                                     // flushes, then one key code
-// One line typed into a field `width` columns wide at the cursor (see
-// lineedit); false, with `out` empty, when input ended first.
-bool getline(std::string& out, int width);
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

@@ -1,6 +1,7 @@
 #include "dialogs/dialog.h"
 
 #include "console/console.h"
+#include "widgets/lineedit.h"
 #include "console/width.h"
 
 #include <algorithm>

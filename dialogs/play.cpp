@@ -18,6 +18,7 @@
 #include "dialogs/play.h"
 
 #include "console/console.h"
+#include "widgets/lineedit.h"
 #include "dialogs/dialog.h"
 #include "dialogs/filecmd.h"
 #include "console/width.h"

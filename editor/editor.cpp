@@ -1,12 +1,10 @@
 // The editor loop: one pass brings the view into line with the cursor
-// (follow), repaints what the flags ask for (paint) and reads one key (or,
-// during playback, advances the position marker).
+// (follow), paints the whole screen from the records (paint) and reads one
+// key (or, during playback, advances the position marker).
 #include "editor/editor.h"
 #include "editor/run.h"
 
-#include "console/width.h"
 #include "dialogs/filecmd.h"
-#include "menu/dispatch.h"
 #include "score/ring.h"
 #include "tone/launch.h"
 
@@ -41,16 +39,14 @@ runend lost(seditor& ed)
 
 // The current note at the cursor column: the ring is located there first.
 // During playback the cursor row follows each new pitch.
-shere locatehere(sdoc& doc, sview& v, edrun& r)
+shere locatehere(sdoc& doc, sview& v, const edrun& r)
 {
     smusic before;
     bool moved = doc.music.locate(v.mousex, &before);
     if (r.playmode && moved) {
         const smusic& b = doc.music.back();
-        if ((b.heig != before.heig || b.pitch != before.pitch || b.rise != before.rise) && noterow(b) >= 0) {
+        if ((b.heig != before.heig || b.pitch != before.pitch || b.rise != before.rise) && noterow(b) >= 0)
             v.mousey = noterow(b);
-            r.ref.notename = true;
-        }
     }
     return hereof(doc, v);
 }
@@ -64,159 +60,51 @@ void follow(seditor& ed, edrun& r)
     if (ed.doc.musicleng < v.mousex)
         ed.doc.musicleng = v.mousex;
     r.here = locatehere(ed.doc, v, r);
-    while (v.mousey - v.toplo >= H) {
-        v.toplo++;
-        r.ref.staff = true;
-    }
-    while (v.mousey < v.toplo) {
-        v.toplo--;
-        r.ref.staff = true;
-    }
+    if (v.mousey - v.toplo >= H)
+        v.toplo = v.mousey - H + 1;
+    if (v.mousey < v.toplo)
+        v.toplo = v.mousey;
     while (v.mousex - v.leftlo >= W) {
         int next = v.leftlo + 1;
         if (r.playmode) // playback turns a whole page at a time
             next = std::max(next, std::min(v.leftlo + W - 1, ed.doc.musicleng - W) + 1);
+        else
+            next = std::max(next, v.mousex - W + 1);
         v.leftlo = next;
-        r.ref.hbar = true;
     }
-    while (v.mousex < v.leftlo) {
-        v.leftlo--;
-        r.ref.hbar = true;
-    }
+    if (v.mousex < v.leftlo)
+        v.leftlo = v.mousex;
 }
 
-// Repaints what the flags ask for.
-void paint(seditor& ed, edrun& r)
-{
-    sview& v = ed.view;
-    if (r.ref.frame)
-        drawframe(ed.bar);
-    if (r.ref.staff)
-        drawstaff(v);
-    if (r.ref.hbar)
-        drawhbar(v, ed.doc.musicleng);
-    if (r.ref.time)
-        drawtime(v);
-    if (r.ref.notename)
-        drawnotename(v);
-    if (!r.playmode && r.replo.has(r.oldmousex, r.oldmousey))
-        r.ref.hbar = true; // the cursor stood on a note cell: draw the notes again
-    // The old column line goes before the notes are drawn: its cells are
-    // relative to the view, so after a scroll they can lie on notes that
-    // this pass draws anew.
-    if (r.mousearea == focus::staff)
-        clearcells(r.replo1, v);
-    if (r.ref.hbar || r.ref.notes)
-        clearcells(r.replo, v);
-    if (r.ref.staff || r.ref.hbar || r.ref.notes)
-        drawnotes(r, ed.doc, v);
-}
-
-// The cursor mark and the mode message: what Space would do here. A
-// message of the last key stands in place of the mode message.
-void drawmark(const sview& v, const edrun& r)
-{
-    const int q = v.mousey % 14;
-    const char* mark;
-    const char* msg;
-    unsigned short color = v.mousey % 2 == 0 ? 112 : 240;
-    if (r.here.within && r.here.row == v.mousey) {
-        mark = "<";
-        color = 15;
-        msg = "  修改音符长度";
-    } else if (key[q].pitch == 0 || r.here.within) {
-        mark = "x";
-        msg = "不可创建新音符";
-    } else {
-        mark = "+";
-        msg = "    创建新音符";
-    }
-    setcolor(color);
-    gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
-    cput(mark);
-    if (!r.msg.empty()) {
-        drawmsg(v, r.msg);
-        return;
-    }
-    setcolor(112);
-    gotoxy(v.winleng - 6, v.winheig + 3);
-    cput(msg);
-}
-
-// Reads the key of this pass with the focus where it is; the staff shows
-// its column line and cursor mark while it waits.
+// Reads the key of this pass with the focus where it is. A message of the
+// last key is shown until this one.
 int readkey(seditor& ed, edrun& r)
 {
     sview& v = ed.view;
-    int k;
-    if (r.mousearea == focus::staff) {
-        drawmark(v, r);
-        r.oldmousex = v.mousex - v.leftlo;
-        r.oldmousey = v.mousey - v.toplo;
+    if (r.mousearea == focus::staff)
         gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
-        k = getch();
-        if (k == KEY_END)
-            return k; // the screen stays as the user last saw it
-        if (!r.msg.empty()) { // the message stays until this key
-            if (strwidth(r.msg) > 14) // it covered part of the status row
-                repaintall(r);
-            r.msg.clear();
-        }
-        setcolor(rowcolor(v.mousey));
-        gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
-        cput("_");
-    } else {
-        toolbar(ed.bar, barreq::open);
+    else
         gotoxy(0, 0);
-        k = getch();
+    int k = getch();
+    if (k == KEY_END)
+        return k; // the screen stays as the user last saw it
+    r.msg.clear();
+    if (r.mousearea == focus::menu)
         gotoxy(0, 0);
-    }
     setcolor(15);
     return k;
 }
 
-// A cheap fingerprint of what a command may change without drawing.
-struct sstamp {
-    uint64_t writes;
-    int toplo, leftlo, mousex, mousey, musicleng, filever;
-    bool filesaved;
-    size_t notes;
-    std::string filepath;
-    bool operator==(const sstamp&) const = default;
-};
-
-sstamp stampof(const seditor& ed)
+// Runs the chosen menu command over the freshly painted frame; the next
+// pass paints the whole frame again.
+runend runchosen(seditor& ed, edrun& r)
 {
-    const sview& v = ed.view;
-    return sstamp{scr.writes,     v.toplo,          v.leftlo,           v.mousex,
-                  v.mousey,       ed.doc.musicleng, ed.doc.filever,     ed.doc.filesaved,
-                  ed.doc.music.size(), ed.doc.filepath};
-}
-
-// Runs the chosen menu command over the freshly painted screen. The screen
-// is painted again only when the command drew on it or changed the score or
-// the view.
-runend runcommand(seditor& ed, edrun& r)
-{
-    smenubar& bar = ed.bar;
-    const std::string func = bar.tb[static_cast<size_t>(bar.tbx)].tbi[static_cast<size_t>(bar.tby)].func;
-    r.command = false;
-    const sstamp before = stampof(ed);
-    cmdres res = funcmatch(func, ed.doc, ed.view, bar, ed.plays);
-    r.ref = NOREDRAW;
-    bar.tbx = 0;
-    bar.tby = 0;
-    if (res == cmdres::quit)
-        return runend::quit;
-    if (res == cmdres::restart)
-        return runend::restart;
-    if (res == cmdres::play)
-        startplay(ed, r);
-    if (res == cmdres::undo || res == cmdres::redo)
-        undoredo(ed, r, res == cmdres::undo);
-    if (res == cmdres::play || !(stampof(ed) == before))
-        repaintall(r);
-    return runend::goon;
+    const command c = r.chosen;
+    r.chosen = command::none;
+    runend e = runcmd(ed, r, c);
+    ed.bar.tbx = 0;
+    ed.bar.tby = 0;
+    return e;
 }
 
 // One editor run, from the cleared screen to a restart or the end.
@@ -230,41 +118,25 @@ runend editrun(seditor& ed, bool fresh)
         ffile(ed.doc, ed.view, fmode::fresh);
     histclear(ed.hist, ed.doc);
     for (;;) {
-        follow(ed, r);
-        paint(ed, r);
-        if (r.save) {
-            // The save dialog, when it shows, stands over the staff: the
-            // next pass repaints everything before a key is read.
-            bool asks = ed.doc.filepath.empty();
-            r.save = false;
-            ffile(ed.doc, ed.view, fmode::save);
-            if (asks) {
-                repaintall(r);
-                continue;
-            }
-        }
-        if (r.command) {
-            if (runend e = runcommand(ed, r); e != runend::goon)
-                return e;
-            continue;
-        }
-        r.ref = NOREDRAW;
-        if (r.mousearea == focus::staff) {
-            drawcolumn(r, ed.view);
-            if (r.playmode) {
-                playmsg(ed.view);
-                playstep(ed, r);
-                continue;
-            }
-        }
         if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
             r.msg = std::move(ed.doc.failure);
             ed.doc.failure.clear();
         }
-        r.tmp = readkey(ed, r);
-        if (r.tmp == KEY_END)
+        follow(ed, r);
+        paint(ed, r);
+        if (r.chosen != command::none) {
+            if (runend e = runchosen(ed, r); e != runend::goon)
+                return e;
+            continue;
+        }
+        if (r.playmode) {
+            playstep(ed, r);
+            continue;
+        }
+        int k = readkey(ed, r);
+        if (k == KEY_END)
             return lost(ed);
-        if (runend e = handlekey(ed, r, r.tmp); e != runend::goon)
+        if (runend e = handlekey(ed, r, k); e != runend::goon)
             return e;
     }
 }

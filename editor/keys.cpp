@@ -2,7 +2,6 @@
 #include "editor/run.h"
 
 #include "dialogs/play.h"
-#include "menu/dispatch.h"
 #include "score/ring.h"
 #include "tone/tone.h"
 
@@ -11,45 +10,37 @@
 namespace {
 
 // Cursor moves: a row, a page of rows, a step, a page of steps.
-void movekey(sview& v, edrun& r, int k)
+void movekey(sview& v, int k)
 {
     const int W = v.winleng, H = v.winheig;
     switch (k) {
     case 'w':
         if (v.mousey > 0)
             v.mousey--;
-        r.ref.notename = true;
         return;
     case 'W':
         v.mousey = std::max(v.mousey - H, 0);
-        r.ref.hbar = r.ref.notename = true;
         return;
     case 's':
         if (v.mousey <= 83)
             v.mousey++;
-        r.ref.notename = true;
         return;
     case 'S':
         v.mousey = std::min(v.mousey + H, 84);
-        r.ref.staff = r.ref.notename = true;
         return;
     case 'a':
         if (v.mousex > 0)
             v.mousex--;
-        r.ref.time = true;
         return;
     case 'A':
         v.mousex = std::max(v.mousex - W, 0);
-        r.ref.staff = r.ref.time = true;
         return;
     case 'd':
         if (v.mousex < MAXCOL)
             v.mousex++;
-        r.ref.time = true;
         return;
     case 'D':
         v.mousex = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(v.mousex) + W, MAXCOL));
-        r.ref.staff = r.ref.time = true;
         return;
     default:
         return;
@@ -68,7 +59,7 @@ void recordstep(shistory& hist, sstep s, const sdoc& doc, const sview& v)
 // Space: a new note on a free cell, one step longer on the note's own row
 // when the next note leaves room; on a cell where no note can be made it
 // only marks the score changed.
-void spacekey(sdoc& doc, sview& v, edrun& r, shistory& hist)
+void spacekey(sdoc& doc, sview& v, shistory& hist)
 {
     if (key[v.mousey % 14].pitch == 0)
         return;
@@ -87,18 +78,16 @@ void spacekey(sdoc& doc, sview& v, edrun& r, shistory& hist)
         doc.music.setback(m);
         if (v.mousex < MAXCOL)
             v.mousex += 1;
-        r.ref.time = true;
         s.before = h.note;
         s.after = m;
         s.hadbefore = s.hasafter = true;
     }
-    r.ref.notes = true;
     doc.filesaved = false;
     recordstep(hist, s, doc, v);
 }
 
 // Backspace: the note at the cursor one step shorter, or gone at length 0.
-void backkey(sdoc& doc, sview& v, edrun& r, shistory& hist)
+void backkey(sdoc& doc, sview& v, shistory& hist)
 {
     const shere h = noteat(doc, v);
     if (!h.within || h.row != v.mousey)
@@ -117,10 +106,8 @@ void backkey(sdoc& doc, sview& v, edrun& r, shistory& hist)
         doc.music.setback(m);
         if (m.start != v.mousex) {
             v.mousex -= 1;
-            r.ref.time = true;
         }
     }
-    r.ref.notes = true;
     doc.filesaved = false;
     recordstep(hist, s, doc, v);
 }
@@ -136,26 +123,23 @@ void staffkey(seditor& ed, edrun& r, int k)
             beep(reqmode::tone, splay{}, rowoctave(v.mousey), row.pitch, row.rise, 10, ed.doc.filepath);
         return;
     case KEY_SPACE:
-        spacekey(ed.doc, v, r, ed.hist);
+        spacekey(ed.doc, v, ed.hist);
         return;
     case KEY_BACKSPACE:
-        backkey(ed.doc, v, r, ed.hist);
+        backkey(ed.doc, v, ed.hist);
         return;
     case KEY_ENTER:
-        ed.plays.play = playset(ed.doc, v, ed.plays);
-        if (ed.plays.play.yn)
-            startplay(ed, r);
-        r.ref.staff = true;
+        runcmd(ed, r, command::play);
         return;
     case KEY_CTRLS:
-        r.save = true;
+        runcmd(ed, r, command::save);
         return;
     case KEY_CTRLZ:
     case KEY_CTRLY:
         undoredo(ed, r, k == KEY_CTRLZ);
         return;
     default:
-        movekey(v, r, k);
+        movekey(v, k);
         return;
     }
 }
@@ -167,11 +151,7 @@ void menukey(smenubar& bar, edrun& r, int k)
     case 'A':
     case 'd':
     case 'D': {
-        toolbar(bar, barreq::release);
-        int old = bar.tbx;
         toolbar(bar, k == 'a' || k == 'A' ? barreq::prevmenu : barreq::nextmenu);
-        if (bar.tbx != old)
-            repaintall(r);
         return;
     }
     case 'w':
@@ -185,9 +165,7 @@ void menukey(smenubar& bar, edrun& r, int k)
     case KEY_ENTER:
     case KEY_SPACE:
         if (!toolbar(bar, barreq::unavailable)) {
-            toolbar(bar, barreq::release);
-            r.command = true;
-            repaintall(r);
+            r.chosen = bar.current().cmd;
             r.mousearea = focus::staff;
         }
         return;
@@ -196,18 +174,10 @@ void menukey(smenubar& bar, edrun& r, int k)
     }
 }
 
-// Tab: the focus to the other side. Back on the staff, everything is
-// repainted, which takes the drop-down away.
-void switchfocus(smenubar& bar, edrun& r)
+// Tab: the focus to the other side.
+void switchfocus(edrun& r)
 {
-    if (r.mousearea == focus::staff) {
-        r.mousearea = focus::menu;
-        toolbar(bar, barreq::open);
-    } else {
-        r.mousearea = focus::staff;
-        toolbar(bar, barreq::release);
-        repaintall(r);
-    }
+    r.mousearea = r.mousearea == focus::staff ? focus::menu : focus::staff;
 }
 
 } // namespace
@@ -216,22 +186,17 @@ void undoredo(seditor& ed, edrun& r, bool undo)
 {
     histsaved(ed.hist, ed.doc);
     bool done = undo ? histundo(ed.hist, ed.doc, ed.view) : histredo(ed.hist, ed.doc, ed.view);
-    if (done) {
+    if (done)
         r.msg = undo ? "已撤销" : "已重做";
-        r.ref.staff = r.ref.hbar = r.ref.time = r.ref.notename = r.ref.notes = true;
-    } else {
+    else
         r.msg = undo ? "无可撤销" : "无可重做";
-    }
 }
 
 runend handlekey(seditor& ed, edrun& r, int k)
 {
     histsaved(ed.hist, ed.doc);
     if (k == KEY_CTRLC) { // the exit command, in either focus
-        if (funcmatch("close", ed.doc, ed.view, ed.bar, ed.plays) == cmdres::quit)
-            return runend::quit;
-        repaintall(r);
-        return runend::goon;
+        return runcmd(ed, r, command::quit);
     }
     if (r.mousearea == focus::staff)
         staffkey(ed, r, k);
@@ -240,6 +205,6 @@ runend handlekey(seditor& ed, edrun& r, int k)
     if (k == 'c')
         return runend::restart;
     if (k == KEY_TAB)
-        switchfocus(ed.bar, r);
+        switchfocus(r);
     return runend::goon;
 }

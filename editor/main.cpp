@@ -5,6 +5,7 @@
 //                        when no file exists yet)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
+#include "editor/args.h"
 #include "editor/editor.h"
 #include "files/files.h"
 #include "platform/term.h"
@@ -58,49 +59,15 @@ int openarg(seditor& ed, const std::string& path)
     return 1;
 }
 
-// What the command line asks for.
-enum class argwhat { edit, help, version, bad };
-
-struct sargs {
-    argwhat what = argwhat::edit;
-    std::string path; // the score to open; empty for a new one
-};
-
-// --help and --version stand alone; "--" ends the options, so that a score
-// whose name begins with '-' can be named after it.
-sargs parseargs(const std::vector<std::string>& argv)
-{
-    sargs a;
-    bool options = true;
-    const size_t argc = argv.size();
-    for (size_t i = 1; i < argc; i++) {
-        const std::string& s = argv[i];
-        if (options && s == "--") {
-            options = false;
-        } else if (options && (s == "--help" || s == "--version")) {
-            if (argc != 2)
-                return sargs{argwhat::bad, {}};
-            a.what = s == "--help" ? argwhat::help : argwhat::version;
-        } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
-            return sargs{argwhat::bad, {}};
-        } else {
-            a.path = s;
-        }
-    }
-    return a;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string why;
-    if (toneoptions(argc, argv, why) != 0) {
-        std::fprintf(stderr, "pellavine: %s\n", why.c_str());
-        return 2;
-    }
-    const sargs args = parseargs(utf8args(argc, argv));
+    const sargs args = readargs(utf8args(argc, argv));
     switch (args.what) {
+    case argwhat::badoption:
+        std::fprintf(stderr, "pellavine: %s\n", args.why.c_str());
+        return 2;
     case argwhat::bad:
         std::fprintf(stderr, "%s", usage);
         return 2;

@@ -81,7 +81,6 @@ void startplay(seditor& ed, edrun& r)
     play.end = std::clamp(play.end, 0, MAXCOL);
     v.mousex = play.start;
     r.playmode = true;
-    playmsg(v);
     r.statime = gettimems();
 }
 
@@ -93,7 +92,6 @@ static void endplay(sview& v, edrun& r)
     v.leftlo = r.tmpleftlo;
     r.playmode = false;
     r.escaped = false;
-    r.ref.staff = r.ref.hbar = r.ref.notename = true;
 }
 
 // One step of the marker: on to the next column and wait until it is due,
@@ -114,6 +112,5 @@ void playstep(seditor& ed, edrun& r)
     } else {
         endplay(v, r);
     }
-    r.ref.time = true;
 }
 

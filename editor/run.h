@@ -3,39 +3,14 @@
 // the editor; tests include it to look at a run from the inside.
 #include "console/console.h"
 #include "editor/editor.h"
+#include "menu/command.h"
 #include "score/model.h"
 
 #include <string>
 #include <string_view>
-#include <vector>
-
-struct location {
-    int x = 0; // time step - leftlo
-    int y = 0; // staff row - toplo
-};
-
-// Cells of the view recorded so that they can be cleared later. Each cell is
-// kept once, however often it is recorded.
-struct cellset {
-    std::vector<location> cells;
-    std::vector<unsigned char> marked; // winleng x winheig
-    void add(int x, int y);
-    bool has(int x, int y) const;
-    void reset();
-};
 
 // Which part of the screen has the keyboard.
 enum class focus { staff, menu };
-
-// What the next pass repaints.
-struct sredraw {
-    bool staff = true;    // keyboard column, staff rows and vertical scroll bar (the notes too)
-    bool hbar = true;     // horizontal scroll bar (the notes are erased and drawn again)
-    bool time = true;     // time ruler, position label and position text
-    bool notename = true; // the note name on the status row
-    bool notes = false;   // the notes changed: erase and draw them again
-    bool frame = true;    // menu bar, corners and status row
-};
 
 // The current note as the pass found it: the last note that starts at or
 // before the cursor column (or the sentinel), and whether the cursor is in it.
@@ -49,14 +24,8 @@ struct shere {
 struct edrun {
     focus mousearea = focus::staff;
     bool playmode = false; // playback runs
-    int tmp = 0;           // the key read on this pass
-    cellset replo;         // cells now showing a note character
-    cellset replo1;        // cells now showing the cursor's column line
-    int oldmousex = -1, oldmousey = -1; // cursor cell at the last key read, relative to the view
     shere here;            // the current note
-    sredraw ref;           // what to repaint
-    bool save = false;     // save the score on this pass
-    bool command = false;  // run the chosen menu command on this pass
+    command chosen = command::none; // a menu item chosen: it runs on the next pass, over the painted frame
     std::string msg;       // shown in place of the mode message until the next key
 
     // Playback.
@@ -66,9 +35,6 @@ struct edrun {
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
 };
 
-inline constexpr sredraw NOREDRAW{false, false, false, false, false, false};
-inline void repaintall(edrun& r) { r.ref = sredraw{}; }
-
 // How a key or a pass leaves the run.
 enum class runend { goon, restart, quit };
 
@@ -76,6 +42,9 @@ enum class runend { goon, restart, quit };
 shere hereof(const sdoc& doc, const sview& v);
 // Locates the ring at the cursor column and describes the current note there.
 shere noteat(sdoc& doc, const sview& v);
+
+// Runs command `c` to its end, whatever asked for it (a menu item, a key).
+runend runcmd(seditor& ed, edrun& r, command c);
 
 // Acts on one key read with the focus where it is.
 runend handlekey(seditor& ed, edrun& r, int k);
@@ -94,15 +63,20 @@ struct splayhook {
 void playstep(seditor& ed, edrun& r);
 void playmsg(const sview& v); // "正在播放" on the status row
 
-// Drawing steps of a pass (the flags of the run say which ones run).
+// One pass of drawing: the whole editor screen painted into the grid from
+// the records (the renderer's diff decides what reaches the terminal). The
+// cost depends on the window, never on the score's length.
+void paint(seditor& ed, const edrun& r);
+
+// The steps of a paint.
 void drawframe(smenubar& bar);
 void drawstaff(const sview& v);
 void drawhbar(const sview& v, int musicleng);
 void drawtime(sview& v); // also sets v.ttime
 void drawnotename(const sview& v);
-void drawnotes(edrun& r, const sdoc& doc, const sview& v);
-void drawcolumn(edrun& r, const sview& v); // the cursor's column line, the old one taken away first
-void clearcells(cellset& cs, const sview& v); // "_" on every recorded cell, then forgets them
+void drawnotes(const sdoc& doc, const sview& v); // the notes in view, found through the ring
+void drawcolumn(const edrun& r, const sview& v); // the cursor's column line
+void drawmark(const sview& v, const edrun& r);   // the cursor mark and the mode message
 // A message in the mode message area of the status row, right-aligned; a
 // longer one reaches further left, never past the position text. Returns
 // true when it covered more than the area (the frame must be drawn again).

@@ -9,41 +9,6 @@
 
 #include <algorithm>
 
-void cellset::add(int x, int y)
-{
-    size_t n = static_cast<size_t>(STARTVIEW.winleng) * static_cast<size_t>(STARTVIEW.winheig);
-    if (marked.size() != n)
-        marked.assign(n, 0);
-    if (x < 0 || y < 0 || x >= STARTVIEW.winleng || y >= STARTVIEW.winheig)
-        return;
-    auto& m = marked[static_cast<size_t>(y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(x)];
-    if (!m) {
-        m = 1;
-        cells.push_back(location{x, y});
-    }
-}
-
-bool cellset::has(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= STARTVIEW.winleng || y >= STARTVIEW.winheig || marked.empty())
-        return false;
-    return marked[static_cast<size_t>(y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(x)] != 0;
-}
-
-void cellset::reset()
-{
-    for (const location& c : cells)
-        marked[static_cast<size_t>(c.y) * static_cast<size_t>(STARTVIEW.winleng) + static_cast<size_t>(c.x)] = 0;
-    cells.clear();
-}
-
-static void clearcell(const sview& v, int x, int y)
-{
-    setcolor(rowcolor(v.toplo + y));
-    gotoxy(x + 6, y + 2);
-    cput("_");
-}
-
 void drawframe(smenubar& bar)
 {
     const int W = STARTVIEW.winleng, H = STARTVIEW.winheig;
@@ -192,14 +157,7 @@ void drawnotename(const sview& v)
     setcolor(15);
 }
 
-void clearcells(cellset& cs, const sview& v)
-{
-    for (const location& c : cs.cells)
-        clearcell(v, c.x, c.y);
-    cs.reset();
-}
-
-void drawnotes(edrun& r, const sdoc& doc, const sview& v)
+void drawnotes(const sdoc& doc, const sview& v)
 {
     const int W = v.winleng, H = v.winheig, leftlo = v.leftlo, toplo = v.toplo;
     const Ring& music = doc.music;
@@ -218,16 +176,13 @@ void drawnotes(edrun& r, const sdoc& doc, const sview& v)
         if (m.start >= leftlo && m.start < right) {
             gotoxy(m.start - leftlo + 6, y + 2);
             cput("*");
-            r.replo.add(m.start - leftlo, y);
         }
         int64_t t = std::max<int64_t>(leftlo, static_cast<int64_t>(m.start) + 1);
         int64_t stop = std::min<int64_t>(right, static_cast<int64_t>(m.start) + m.leng);
         if (t < stop)
             gotoxy(static_cast<int>(t - leftlo) + 6, y + 2);
-        for (; t < stop; t++) {
+        for (; t < stop; t++)
             cput("-");
-            r.replo.add(static_cast<int>(t - leftlo), y);
-        }
     }
     setcolor(15);
 }
@@ -249,16 +204,87 @@ bool drawmsg(const sview& v, std::string_view msg)
     return w > AREA;
 }
 
-void drawcolumn(edrun& r, const sview& v)
+// The cursor's column line, on every row but the one where the cursor lies
+// within its note; in the menu focus not on the cursor's row either (the
+// staff shows there what lies under the cursor).
+void drawcolumn(const edrun& r, const sview& v)
 {
-    clearcells(r.replo1, v);
     for (int row = v.toplo; row < v.toplo + v.winheig; row++) {
         if (r.here.within && row == r.here.row)
+            continue;
+        if (r.mousearea == focus::menu && row == v.mousey)
             continue;
         setcolor(rowcolor(row));
         gotoxy(v.mousex - v.leftlo + 6, row - v.toplo + 2);
         cput("|");
-        r.replo1.add(v.mousex - v.leftlo, row - v.toplo);
     }
     setcolor(15);
+}
+
+namespace {
+
+// What Space would do at the cursor.
+enum class spacedoes { lengthen, nothing, create };
+
+spacedoes spaceat(const sview& v, const edrun& r)
+{
+    if (r.here.within && r.here.row == v.mousey)
+        return spacedoes::lengthen;
+    if (key[v.mousey % 14].pitch == 0 || r.here.within)
+        return spacedoes::nothing;
+    return spacedoes::create;
+}
+
+// The mode message, or in its place the message of the last key.
+void drawmodemsg(const sview& v, const edrun& r)
+{
+    if (!r.msg.empty()) {
+        drawmsg(v, r.msg);
+        return;
+    }
+    static constexpr const char* texts[] = {"  修改音符长度", "不可创建新音符", "    创建新音符"};
+    setcolor(112);
+    gotoxy(v.winleng - 6, v.winheig + 3);
+    cput(texts[static_cast<int>(spaceat(v, r))]);
+    // The key is read with the message's attribute in effect: one change of
+    // attribute fewer per frame.
+}
+
+} // namespace
+
+void drawmark(const sview& v, const edrun& r)
+{
+    const spacedoes does = spaceat(v, r);
+    unsigned short color = v.mousey % 2 == 0 ? 112 : 240;
+    if (does == spacedoes::lengthen)
+        color = 15;
+    setcolor(color);
+    gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
+    cput(does == spacedoes::lengthen ? "<" : does == spacedoes::nothing ? "x" : "+");
+    drawmodemsg(v, r);
+}
+
+void paint(seditor& ed, const edrun& r)
+{
+    sview& v = ed.view;
+    drawframe(ed.bar);
+    drawstaff(v);
+    drawhbar(v, ed.doc.musicleng);
+    drawtime(v);
+    drawnotename(v);
+    drawnotes(ed.doc, v);
+    if (r.chosen != command::none)
+        return; // a menu command runs over the bare frame
+    if (r.playmode) {
+        drawcolumn(r, v);
+        playmsg(v);
+        return;
+    }
+    drawcolumn(r, v);
+    if (r.mousearea == focus::staff) {
+        drawmark(v, r);
+    } else {
+        drawmodemsg(v, r);
+        toolbar(ed.bar, barreq::open);
+    }
 }

@@ -8,9 +8,15 @@
 #include <string_view>
 #include <vector>
 
-static void item(stb& m, int i, bool ava, bool mode, const char* name, const char* func)
+static void item(stb& m, bool ava, bool mode, const char* name, const char* func)
 {
-    m.tbi[static_cast<size_t>(i)] = stbi{ava, mode, name, func};
+    m.tbi.push_back(stbi{ava, mode, name, func, commandof(func)});
+}
+
+static stb& menu(std::vector<stb>& tb, std::string name)
+{
+    tb.push_back(stb{std::move(name), {}});
+    return tb.back();
 }
 
 smenubar::smenubar() { tbset(*this); }
@@ -18,49 +24,38 @@ smenubar::smenubar() { tbset(*this); }
 void tbset(smenubar& b)
 {
     std::vector<stb>& tb = b.tb;
-    b.tbnum = 6;
+    tb.clear();
+    tb.reserve(6); // each menu is filled before the next is made
     b.tbx = 0;
     b.tby = 0;
 
-    stb& m0 = tb[0];
-    m0.num = 3;
-    m0.name = "◎";
-    item(m0, 0, true, false, "关于 Pellavine", "about");
-    item(m0, 1, false, true, "", "");
-    item(m0, 2, true, false, "退出", "close");
+    stb& m0 = menu(tb, "◎");
+    item(m0, true, false, "关于 Pellavine", "about");
+    item(m0, false, true, "", "");
+    item(m0, true, false, "退出", "close");
 
-    stb& m1 = tb[1];
-    m1.num = 1;
-    m1.name = b.wintitle;
-    item(m1, 0, true, false, "自定义标题", "wintitle");
+    stb& m1 = menu(tb, b.wintitle);
+    item(m1, true, false, "自定义标题", "wintitle");
 
-    stb& m2 = tb[2];
-    m2.num = 5;
-    m2.name = "文件";
-    item(m2, 0, true, false, "新建", "nfile");
-    item(m2, 1, true, false, "打开", "ofile");
-    item(m2, 2, true, false, "保存", "sfile0");
-    item(m2, 3, true, false, "另存为", "sfile1");
-    item(m2, 4, true, false, "关闭", "cfile");
+    stb& m2 = menu(tb, "文件");
+    item(m2, true, false, "新建", "nfile");
+    item(m2, true, false, "打开", "ofile");
+    item(m2, true, false, "保存", "sfile0");
+    item(m2, true, false, "另存为", "sfile1");
+    item(m2, true, false, "关闭", "cfile");
 
-    stb& m3 = tb[3];
-    m3.num = 3;
-    m3.name = "编辑";
-    item(m3, 0, true, false, "清屏", "clear");
-    item(m3, 1, true, false, "撤销", "undo");
-    item(m3, 2, true, false, "重做", "redo");
+    stb& m3 = menu(tb, "编辑");
+    item(m3, true, false, "清屏", "clear");
+    item(m3, true, false, "撤销", "undo");
+    item(m3, true, false, "重做", "redo");
 
-    stb& m4 = tb[4];
-    m4.num = 1;
-    m4.name = "序列";
-    item(m4, 0, true, false, "播放", "play");
+    stb& m4 = menu(tb, "序列");
+    item(m4, true, false, "播放", "play");
 
-    stb& m5 = tb[5];
-    m5.num = 3;
-    m5.name = "帮助";
-    item(m5, 0, true, false, "Pellavine 帮助", "help");
-    item(m5, 1, false, true, "", "");
-    item(m5, 2, true, false, "检查更新", "update");
+    stb& m5 = menu(tb, "帮助");
+    item(m5, true, false, "Pellavine 帮助", "help");
+    item(m5, false, true, "", "");
+    item(m5, true, false, "检查更新", "update");
 }
 
 // ---- drawing with the bar's right edge as a hard limit ----
@@ -98,7 +93,7 @@ struct shead {
 static std::vector<shead> layout(const smenubar& b)
 {
     const std::vector<stb>& tb = b.tb;
-    int n = std::clamp(b.tbnum, 0, TBMAX);
+    int n = b.tbnum();
     std::vector<int> w(static_cast<size_t>(n));
     long need = 1;
     for (int k = 0; k < n; k++) {
@@ -151,7 +146,7 @@ static void dropdown(const smenubar& b, int x)
 {
     const stb& m = b.tb[static_cast<size_t>(b.tbx)];
     const int tby = b.tby;
-    int num = std::clamp(m.num, 0, TBMAX);
+    int num = m.num();
     int maxy = 8;
     for (int i = 0; i < num; i++)
         maxy = std::max(maxy, strwidth(m.tbi[static_cast<size_t>(i)].name) + 2);
@@ -200,7 +195,7 @@ static void dropdown(const smenubar& b, int x)
 static void stepitem(smenubar& b, int d)
 {
     const stb& m = b.tb[static_cast<size_t>(b.tbx)];
-    int num = std::clamp(m.num, 0, TBMAX);
+    int num = m.num();
     int y = b.tby + d;
     while (y >= 0 && y < num && separator(m.tbi[static_cast<size_t>(y)]))
         y += d;
@@ -210,14 +205,14 @@ static void stepitem(smenubar& b, int d)
 
 bool toolbar(smenubar& b, barreq input)
 {
-    if (b.tbnum <= 0 || b.tbnum > TBMAX)
+    if (b.tbnum() <= 0)
         return false;
     int& tbx = b.tbx;
     int& tby = b.tby;
-    tbx = std::clamp(tbx, 0, b.tbnum - 1);
+    tbx = std::clamp(tbx, 0, b.tbnum() - 1);
     const stb& cur = b.tb[static_cast<size_t>(tbx)];
-    if (cur.num > 0)
-        tby = std::clamp(tby, 0, std::min(cur.num, TBMAX) - 1);
+    if (cur.num() > 0)
+        tby = std::clamp(tby, 0, cur.num() - 1);
     else
         tby = 0;
 
@@ -247,7 +242,7 @@ bool toolbar(smenubar& b, barreq input)
         }
         break;
     case barreq::nextmenu:
-        if (tbx < b.tbnum - 1) {
+        if (tbx < b.tbnum() - 1) {
             tbx++;
             tby = 0;
         }
@@ -257,11 +252,11 @@ bool toolbar(smenubar& b, barreq input)
             stepitem(b, -1);
         break;
     case barreq::nextitem:
-        if (tby < cur.num - 1)
+        if (tby < cur.num() - 1)
             stepitem(b, 1);
         break;
     case barreq::unavailable:
-        return cur.num > 0 && !cur.tbi[static_cast<size_t>(tby)].ava;
+        return cur.num() > 0 && !cur.tbi[static_cast<size_t>(tby)].ava;
     }
     setcolor(15);
     return false;

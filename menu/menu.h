@@ -1,7 +1,8 @@
 #pragma once
 // The menu bar: its table of menus, the title shown as its second heading,
 // drawing and moving through it (toolbar), and the title line.
-#include <array>
+#include "menu/command.h"
+
 #include <string>
 #include <vector>
 
@@ -10,27 +11,28 @@ struct stbi {
     bool ava = false;  // can be chosen
     bool mode = false; // a rule item, drawn as a dashed line; with ava false a separator
     std::string name;  // label as displayed
-    std::string func;  // command string handed to funcmatch
+    std::string func;  // the command's string, as the table gives it
+    command cmd = command::none; // the command it names, resolved when the table is built
 };
 
 // One menu.
 struct stb {
-    int num = 0;       // items in use: the first num entries of tbi
-    std::string name;  // heading in the bar
-    std::array<stbi, 100> tbi;
+    std::string name;       // heading in the bar
+    std::vector<stbi> tbi;  // its items, in order
+    int num() const { return static_cast<int>(tbi.size()); }
 };
-
-constexpr int TBMAX = 100;
 
 // The menu bar: its menus, the menu cursor and the title.
 struct smenubar {
-    std::vector<stb> tb = std::vector<stb>(TBMAX); // the menus
-    int tbnum = 0;                  // menus in use
+    std::vector<stb> tb;            // the menus
     int tbx = 0;                    // current menu
     int tby = 0;                    // current item of menu tbx
     std::string wintitle = "Pellavine"; // the title, second heading of the bar
 
     smenubar();
+    int tbnum() const { return static_cast<int>(tb.size()); }
+    // The item under the menu cursor.
+    const stbi& current() const { return tb[static_cast<size_t>(tbx)].tbi[static_cast<size_t>(tby)]; }
 };
 
 // Builds the menu table (the second heading is a copy of wintitle taken now)

@@ -2,6 +2,7 @@
 #include "menu/menu.h"
 
 #include "console/console.h"
+#include "widgets/lineedit.h"
 #include "console/width.h"
 #include "score/view.h"
 

@@ -83,6 +83,8 @@ void conkeyfeed(sconkeys& d, const sconkey& k)
     }
 }
 
+void conkeyctrlc(sconkeys& d) { d.codes.push_back(3); }
+
 int conkeynext(sconkeys& d)
 {
     if (d.codes.empty())

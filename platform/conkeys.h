@@ -24,6 +24,10 @@ struct sconkeys {
 // Decodes one record, appending its key codes.
 void conkeyfeed(sconkeys& d, const sconkey& k);
 
+// A Ctrl+C that came as a console control event, not as a key record: read
+// after the keys already decoded, as the Ctrl+C key.
+void conkeyctrlc(sconkeys& d);
+
 // The next decoded code, or -1 when none is waiting.
 int conkeynext(sconkeys& d);
 

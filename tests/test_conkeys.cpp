@@ -58,6 +58,20 @@ TEST(ConsoleKeys, RecordsBecomeGetchCodes)
         EXPECT_EQ(decode(c.recs), c.want) << c.what;
 }
 
+// A Ctrl+C that came as a control event is read after the keys decoded
+// before it, and not in the middle of a key's codes.
+TEST(ConsoleKeys, CtrlCEventReadAsTheKey)
+{
+    sconkeys d;
+    conkeyfeed(d, chr(u'a'));
+    conkeyfeed(d, vkey(0x26)); // Up: two codes
+    conkeyctrlc(d);
+    std::vector<int> out;
+    for (int c; (c = conkeynext(d)) >= 0;)
+        out.push_back(c);
+    EXPECT_EQ(out, (std::vector<int>{'a', 224, 72, 3}));
+}
+
 // What a sleep that Escape ends takes out of the keys waiting.
 TEST(ConsoleKeys, EscapeTakenOutOfWaitingKeys)
 {

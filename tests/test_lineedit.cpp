@@ -3,7 +3,7 @@
 // title).
 #include "testio.h"
 
-#include "console/lineedit.h"
+#include "widgets/lineedit.h"
 #include "console/width.h"
 #include "dialogs/about.h"
 #include "dialogs/dialogs.h"

@@ -5,6 +5,7 @@
 #include "dialogs/about.h"
 #include "dialogs/play.h"
 #include "editor/editor.h"
+#include "editor/run.h"
 #include "files/files.h"
 #include "menu/menu.h"
 #include "platform/proc.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -54,7 +56,7 @@ std::vector<std::string> opened(int k, int i, int x0, int w)
     toolbar(te.bar, barreq::drawall);
     toolbar(te.bar, barreq::open);
     std::vector<std::string> rows;
-    for (int y = 1; y < 2 + te.bar.tb[static_cast<size_t>(k)].num + 1; y++)
+    for (int y = 1; y < 2 + te.bar.tb[static_cast<size_t>(k)].num() + 1; y++)
         rows.push_back(grow(scr, y, x0, x0 + w));
     return rows;
 }
@@ -214,7 +216,7 @@ TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
         te.bar.tbx = k;
         toolbar(te.bar, barreq::drawall);
         toolbar(te.bar, barreq::open);
-        int rows = te.bar.tb[static_cast<size_t>(k)].num + 3;
+        int rows = te.bar.tb[static_cast<size_t>(k)].num() + 3;
         for (int y = rows + 1; y < 27; y++)
             EXPECT_EQ(grow(scr, y), std::string(108, ' ')) << "menu " << k << " row " << y;
         EXPECT_EQ(gcell(scr, 107, 1).ch, k >= 4 ? U'+' : U' ') << k;
@@ -238,31 +240,46 @@ TEST_F(Menu, ATitleTooWideForTheBarIsCutAndNothingWraps)
 
 // ---- dispatch ----
 
-TEST_F(Menu, UnknownCommandsDoNothing)
+// Runs command c in a run of its own.
+runend run(command c)
 {
-    te.doc.music.push(smusic{3, 3, 1, 2, false});
-    te.doc.filesaved = false;
-    std::vector<Cell> before = tiocells();
-    for (const char* f : {"", "NFILE", "Close", "play ", " about", "help\n", "clear2", "wintitl", "x"}) {
-        EXPECT_EQ(funcmatch(f, te.doc, te.view, te.bar, te.plays), cmdres::none) << '"' << f << '"';
-    }
-    EXPECT_TRUE(tiosame(before, tiocells()));
+    edrun r;
+    return runcmd(te, r, c);
+}
+
+// Every item of the table names a command, each its own; separators none.
+// Strings that are almost a command's name are none.
+TEST_F(Menu, EveryItemResolvesToItsCommand)
+{
+    std::vector<command> seen;
+    for (const stb& m : te.bar.tb)
+        for (const stbi& i : m.tbi) {
+            EXPECT_EQ(i.cmd, commandof(i.func)) << i.name;
+            if (i.mode && !i.ava) { // a separator
+                EXPECT_EQ(i.cmd, command::none);
+                continue;
+            }
+            EXPECT_NE(i.cmd, command::none) << '"' << i.func << '"';
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), i.cmd), 0) << i.func;
+            seen.push_back(i.cmd);
+        }
+    EXPECT_EQ(seen.size(), 14u);
+    for (const char* f : {"", "NFILE", "Close", "play ", " about", "help\n", "clear2", "wintitl", "x"})
+        EXPECT_EQ(commandof(f), command::none) << '"' << f << '"';
+    EXPECT_EQ(run(command::none), runend::goon);
+    EXPECT_EQ(run(command::clear), runend::restart);
     EXPECT_EQ(tio.keysread, 0);
-    EXPECT_EQ(tio.linesread, 0);
-    EXPECT_EQ(te.doc.music.size(), 2u);
-    EXPECT_FALSE(te.doc.filesaved);
-    EXPECT_EQ(funcmatch("clear", te.doc, te.view, te.bar, te.plays), cmdres::restart);
 }
 
 TEST_F(Menu, NewAndCloseFileBothStartAnEmptyScore)
 {
-    for (const char* f : {"nfile", "cfile"}) {
+    for (command f : {command::newfile, command::closefile}) {
         te.doc.music.push(smusic{3, 3, 1, 2, false});
         te.view.mousex = 40;
-        EXPECT_EQ(funcmatch(f, te.doc, te.view, te.bar, te.plays), cmdres::none);
-        EXPECT_EQ(te.doc.music.size(), 1u) << f;
-        EXPECT_EQ(te.view.mousex, 0) << f;
-        EXPECT_EQ(tio.keysread, 0) << f << ": a saved score needs no question";
+        EXPECT_EQ(run(f), runend::goon);
+        EXPECT_EQ(te.doc.music.size(), 1u) << int(f);
+        EXPECT_EQ(te.view.mousex, 0) << int(f);
+        EXPECT_EQ(tio.keysread, 0) << ": a saved score needs no question";
     }
 }
 
@@ -272,7 +289,9 @@ TEST_F(Menu, PlayStoresTheDialogResult)
     te.view.mousex = 3;
     te.doc.musicleng = 120;
     tiokeys({9, 9, 9, 9, 9, 9, 9, 9, 13}); // to OK
-    EXPECT_EQ(funcmatch("play", te.doc, te.view, te.bar, te.plays), cmdres::play);
+    edrun r;
+    EXPECT_EQ(runcmd(te, r, command::play), runend::goon);
+    EXPECT_TRUE(r.playmode);
     EXPECT_TRUE(te.plays.play.yn);
     EXPECT_EQ(te.plays.play.start, 0);
     EXPECT_EQ(te.plays.play.end, 120);
@@ -280,7 +299,9 @@ TEST_F(Menu, PlayStoresTheDialogResult)
 
     te.plays.play.start = 55;
     tiokeys({9, 9, 9, 9, 9, 9, 9, 13}); // to Cancel
-    EXPECT_EQ(funcmatch("play", te.doc, te.view, te.bar, te.plays), cmdres::playcancelled);
+    r = edrun{};
+    EXPECT_EQ(runcmd(te, r, command::play), runend::goon);
+    EXPECT_FALSE(r.playmode);
     EXPECT_FALSE(te.plays.play.yn);
     EXPECT_EQ(te.plays.play.start, 0) << "the whole result is stored";
     EXPECT_EQ(te.plays.play.end, 120);
@@ -291,7 +312,7 @@ TEST_F(Menu, UpdateOpensTheUpdatePage)
 {
     fakeopener o;
     std::vector<Cell> before = tiocells();
-    EXPECT_EQ(funcmatch("update", te.doc, te.view, te.bar, te.plays), cmdres::none);
+    EXPECT_EQ(run(command::update), runend::goon);
     EXPECT_EQ(o.opened(1), std::vector<std::string>{UPDATEURL});
     EXPECT_TRUE(tiosame(before, tiocells()));
     EXPECT_EQ(tio.keysread, 0);
@@ -311,7 +332,7 @@ TEST_F(Menu, AShorterTitleMovesTheHeadingsLeft)
         EXPECT_TRUE(rowattr(0, 6, 15, 143)) << "the old title blanked in white on grey";
         EXPECT_EQ(scr.cx, 6);
     };
-    EXPECT_EQ(funcmatch("wintitle", te.doc, te.view, te.bar, te.plays), cmdres::none);
+    EXPECT_EQ(run(command::wintitle), runend::goon);
     EXPECT_EQ(seen, "  ◎" + std::string(13, ' ') + "文件");
     EXPECT_EQ(te.bar.wintitle, "Hello");
     EXPECT_EQ(te.bar.tb[1].name, "Hello");

@@ -1,6 +1,7 @@
 // The key decoder: terminal bytes in, _getch codes out, with a scripted
 // byte source and clock.
 #include "console/console.h"
+#include "widgets/lineedit.h"
 #include "platform/keys.h"
 
 #include <gtest/gtest.h>

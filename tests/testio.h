@@ -6,7 +6,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/filecmd.h"
 #include "editor/editor.h"
-#include "menu/dispatch.h"
+#include "menu/command.h"
 
 #include <cstdint>
 #include <deque>

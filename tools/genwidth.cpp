@@ -14,7 +14,7 @@ static int width(utf8proc_int32_t c)
 }
 
 // Letters, numbers and connector punctuation: the classes the line editor's
-// Ctrl+W counts as parts of a word (console/lineedit.cpp).
+// Ctrl+W counts as parts of a word (widgets/lineedit.cpp).
 static bool word(utf8proc_int32_t c)
 {
     switch (utf8proc_category(c)) {

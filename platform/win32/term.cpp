@@ -40,35 +40,43 @@ const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 2
 // one while the program runs).
 enum class outpath { vt, cells };
 
-HANDLE hin = INVALID_HANDLE_VALUE, hout = INVALID_HANDLE_VALUE;
-HANDLE hcells = INVALID_HANDLE_VALUE; // the program's screen buffer on the cells path
-outpath path = outpath::vt;
-conscreen cscreen;
-DWORD savedin = 0, savedout = 0;
-UINT savedcp = 0, savedoutcp = 0;
-bool inconsole = false; // standard input is the console (not a file or pipe)
-bool atexitdone = false;
+// Everything the process holds of the console, in one record, as the POSIX
+// terminal's. The control handler runs on a thread of its own: it only sets
+// the flags marked so and the events.
+struct wterm {
+    HANDLE hin = INVALID_HANDLE_VALUE, hout = INVALID_HANDLE_VALUE;
+    HANDLE hcells = INVALID_HANDLE_VALUE; // the program's screen buffer on the cells path
+    outpath path = outpath::vt;
+    conscreen cscreen;
+    DWORD savedin = 0, savedout = 0;
+    UINT savedcp = 0, savedoutcp = 0;
+    bool inconsole = false; // standard input is the console (not a file or pipe)
+    bool atexitdone = false;
 
-volatile LONG active = 0;
-volatile LONG stopsig = 0;
-HANDLE stopevent = nullptr; // set once a stop is asked for: every wait ends
-HANDLE doneevent = nullptr; // set once the console is given back
-bool resized = false;
+    volatile LONG active = 0;  // the console is taken over (set by the handler's way out too)
+    volatile LONG stopsig = 0; // set by the handler: the signal that asked the program to stop
+    volatile LONG ctrlc = 0;   // set by the handler: a CTRL_C_EVENT not yet read as the key
+    HANDLE stopevent = nullptr;  // set once a stop is asked for: every wait ends
+    HANDLE doneevent = nullptr;  // set once the console is given back
+    HANDLE ctrlcevent = nullptr; // set (auto-reset) with ctrlc: a key read waiting wakes
+    bool resized = false;
 
-Screen screen;
-const Grid* lastgrid = nullptr;
-bool small = false;
-bool ended = false;
+    Screen screen;
+    const Grid* lastgrid = nullptr;
+    bool small = false;
+    bool ended = false;
 
-sconkeys cons;  // records decoded, codes not yet read
-keydec bytes;   // for input that is not the console
+    sconkeys cons;  // records decoded, codes not yet read
+    keydec bytes;   // for input that is not the console
+};
+wterm wt;
 
 void writeall(const char* p, size_t n)
 {
     while (n > 0) {
         DWORD w = 0;
-        if (!WriteFile(hout, p, static_cast<DWORD>(n), &w, nullptr) || w == 0) {
-            rinvalidate(screen);
+        if (!WriteFile(wt.hout, p, static_cast<DWORD>(n), &w, nullptr) || w == 0) {
+            rinvalidate(wt.screen);
             return;
         }
         p += w;
@@ -80,40 +88,40 @@ void writeall(const std::string& s) { writeall(s.data(), s.size()); }
 
 void forgetscreen()
 {
-    rinvalidate(screen);
-    conforget(cscreen);
+    rinvalidate(wt.screen);
+    conforget(wt.cscreen);
 }
 
 // The buffer whose window the frames fill.
-HANDLE drawhandle() { return path == outpath::cells ? hcells : hout; }
+HANDLE drawhandle() { return wt.path == outpath::cells ? wt.hcells : wt.hout; }
 
 void restoreconsole()
 {
-    if (InterlockedExchange(&active, 0) == 0)
+    if (InterlockedExchange(&wt.active, 0) == 0)
         return;
-    if (path == outpath::cells) {
-        SetConsoleActiveScreenBuffer(hout);
-        CloseHandle(hcells);
-        hcells = INVALID_HANDLE_VALUE;
-        if (cscreen.wide == conwide::zerowidth)
+    if (wt.path == outpath::cells) {
+        SetConsoleActiveScreenBuffer(wt.hout);
+        CloseHandle(wt.hcells);
+        wt.hcells = INVALID_HANDLE_VALUE;
+        if (wt.cscreen.wide == conwide::zerowidth)
             writeall(restorebytes, sizeof restorebytes - 1);
     } else {
         writeall(restorebytes, sizeof restorebytes - 1);
     }
-    SetConsoleMode(hout, savedout);
-    if (inconsole)
-        SetConsoleMode(hin, savedin);
-    if (savedoutcp)
-        SetConsoleOutputCP(savedoutcp);
-    if (savedcp)
-        SetConsoleCP(savedcp);
+    SetConsoleMode(wt.hout, wt.savedout);
+    if (wt.inconsole)
+        SetConsoleMode(wt.hin, wt.savedin);
+    if (wt.savedoutcp)
+        SetConsoleOutputCP(wt.savedoutcp);
+    if (wt.savedcp)
+        SetConsoleCP(wt.savedcp);
 }
 
 void askstop(LONG sig)
 {
-    InterlockedCompareExchange(&stopsig, sig, 0);
-    if (stopevent)
-        SetEvent(stopevent);
+    InterlockedCompareExchange(&wt.stopsig, sig, 0);
+    if (wt.stopevent)
+        SetEvent(wt.stopevent);
     fileiostop(); // a file write waiting on a pipe or a slow disk gives up
 }
 
@@ -123,7 +131,12 @@ void askstop(LONG sig)
 BOOL WINAPI onctrl(DWORD type)
 {
     switch (type) {
-    case CTRL_C_EVENT: // only when another program sends it: the key itself is code 3
+    case CTRL_C_EVENT:
+        // Some consoles (wine's on a terminal) give Ctrl+C as this event and
+        // not as a key: recorded here, read as the Ctrl+C key.
+        InterlockedExchange(&wt.ctrlc, 1);
+        if (wt.ctrlcevent)
+            SetEvent(wt.ctrlcevent);
         return TRUE;
     case CTRL_BREAK_EVENT:
         askstop(SIGINT);
@@ -132,8 +145,8 @@ BOOL WINAPI onctrl(DWORD type)
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
         askstop(HANGUP);
-        if (doneevent)
-            WaitForSingleObject(doneevent, 4500);
+        if (wt.doneevent)
+            WaitForSingleObject(wt.doneevent, 4500);
         return TRUE;
     }
     return FALSE;
@@ -150,23 +163,23 @@ int64_t monoms() { return static_cast<int64_t>(GetTickCount64()); }
 void shownotice(int cols, int rows)
 {
     forgetscreen();
-    if (path == outpath::cells) {
+    if (wt.path == outpath::cells) {
         Grid g;
         gresize(g, cols, rows);
         gput(g, smallnotice);
-        conframe(hcells, cscreen, g);
-        conforget(cscreen);
+        conframe(wt.hcells, wt.cscreen, g);
+        conforget(wt.cscreen);
         return;
     }
     std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
     s += smallnotice;
     writeall(s);
-    rinvalidate(screen);
+    rinvalidate(wt.screen);
 }
 
 void checksize()
 {
-    resized = false;
+    wt.resized = false;
     CONSOLE_SCREEN_BUFFER_INFO bi;
     bool fits = true;
     int cols = SCRW, rows = SCRH;
@@ -176,24 +189,24 @@ void checksize()
         fits = cols >= SCRW && rows >= SCRH;
     }
     forgetscreen();
-    small = !fits;
-    if (small)
+    wt.small = !fits;
+    if (wt.small)
         shownotice(cols, rows);
 }
 
 void termshow(const Grid& g)
 {
-    lastgrid = &g;
-    if (resized)
+    wt.lastgrid = &g;
+    if (wt.resized)
         checksize();
-    if (small || !active)
+    if (wt.small || !wt.active)
         return;
-    if (path == outpath::cells) {
-        conframe(hcells, cscreen, g);
+    if (wt.path == outpath::cells) {
+        conframe(wt.hcells, wt.cscreen, g);
         return;
     }
     std::string out;
-    rframe(screen, g, out);
+    rframe(wt.screen, g, out);
     if (!out.empty())
         writeall(out);
 }
@@ -203,43 +216,45 @@ void termshow(const Grid& g)
 // resize, the time up or the end of input.
 bool fillkeys(int waitms)
 {
-    HANDLE hs[2] = {hin, stopevent};
-    DWORD r = WaitForMultipleObjects(2, hs, FALSE, waitms < 0 ? INFINITE : static_cast<DWORD>(waitms));
+    HANDLE hs[3] = {wt.hin, wt.stopevent, wt.ctrlcevent};
+    DWORD r = WaitForMultipleObjects(3, hs, FALSE, waitms < 0 ? INFINITE : static_cast<DWORD>(waitms));
+    if (r == WAIT_OBJECT_0 + 2)
+        return wt.ctrlc != 0;
     if (r != WAIT_OBJECT_0)
         return false;
     INPUT_RECORD recs[64];
     DWORD got = 0;
-    if (!ReadConsoleInputW(hin, recs, 64, &got)) {
-        ended = true;
+    if (!ReadConsoleInputW(wt.hin, recs, 64, &got)) {
+        wt.ended = true;
         return false;
     }
     for (DWORD i = 0; i < got; i++) {
         if (recs[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
-            resized = true;
+            wt.resized = true;
         } else if (recs[i].EventType == KEY_EVENT) {
             const KEY_EVENT_RECORD& k = recs[i].Event.KeyEvent;
-            conkeyfeed(cons, sconkey{k.bKeyDown != 0, k.wRepeatCount, k.wVirtualKeyCode,
+            conkeyfeed(wt.cons, sconkey{k.bKeyDown != 0, k.wRepeatCount, k.wVirtualKeyCode,
                                      static_cast<char16_t>(k.uChar.UnicodeChar), k.dwControlKeyState});
         }
     }
-    return !cons.codes.empty();
+    return !wt.cons.codes.empty();
 }
 
 // Input that is not the console (a file or a pipe): bytes through the
 // terminal's decoder.
 int filebyte(void*, int waitms)
 {
-    if (ended || stopsig)
+    if (wt.ended || wt.stopsig)
         return KB_END;
     DWORD avail = 0;
-    if (waitms >= 0 && PeekNamedPipe(hin, nullptr, 0, nullptr, &avail, nullptr) && avail == 0) {
-        WaitForSingleObject(stopevent, static_cast<DWORD>(waitms));
+    if (waitms >= 0 && PeekNamedPipe(wt.hin, nullptr, 0, nullptr, &avail, nullptr) && avail == 0) {
+        WaitForSingleObject(wt.stopevent, static_cast<DWORD>(waitms));
         return KB_NONE;
     }
     unsigned char b;
     DWORD n = 0;
-    if (!ReadFile(hin, &b, 1, &n, nullptr) || n == 0) {
-        ended = true;
+    if (!ReadFile(wt.hin, &b, 1, &n, nullptr) || n == 0) {
+        wt.ended = true;
         return KB_END;
     }
     return b;
@@ -250,16 +265,18 @@ int64_t fileclock(void*) { return monoms(); }
 // One key code, KEY_END, or KEY_NONE when the wait was cut short.
 int rawkey()
 {
-    if (!inconsole)
-        return keyread(bytes);
+    if (!wt.inconsole)
+        return keyread(wt.bytes);
     for (;;) {
-        int c = conkeynext(cons);
+        if (InterlockedExchange(&wt.ctrlc, 0))
+            conkeyctrlc(wt.cons);
+        int c = conkeynext(wt.cons);
         if (c >= 0)
             return c;
-        if (ended || stopsig)
+        if (wt.ended || wt.stopsig)
             return KEY_END;
-        if (!fillkeys(-1) && (resized || stopsig || ended))
-            return stopsig || ended ? KEY_END : KEY_NONE;
+        if (!fillkeys(-1) && (wt.resized || wt.stopsig || wt.ended))
+            return wt.stopsig || wt.ended ? KEY_END : KEY_NONE;
     }
 }
 
@@ -268,19 +285,19 @@ int rawkey()
 bool waitlarge()
 {
     for (;;) {
-        if (stopsig || ended)
+        if (wt.stopsig || wt.ended)
             return false;
-        if (resized) {
+        if (wt.resized) {
             checksize();
-            if (!small && lastgrid)
-                termshow(*lastgrid);
+            if (!wt.small && wt.lastgrid)
+                termshow(*wt.lastgrid);
         }
-        if (!small)
+        if (!wt.small)
             return true;
         if (rawkey() == KEY_END)
             return false;
-        cons.codes.clear();
-        bytes.next = -1;
+        wt.cons.codes.clear();
+        wt.bytes.next = -1;
     }
 }
 
@@ -292,9 +309,9 @@ int termkey()
         int k = rawkey();
         if (k == KEY_NONE)
             continue;
-        if (k >= 0 && small) {
-            cons.codes.clear();
-            bytes.next = -1;
+        if (k >= 0 && wt.small) {
+            wt.cons.codes.clear();
+            wt.bytes.next = -1;
             continue;
         }
         return k;
@@ -305,12 +322,12 @@ void termsleep(int ms)
 {
     int64_t until = monoms() + ms;
     for (;;) {
-        if (stopsig)
+        if (wt.stopsig)
             return;
         int64_t left = until - monoms();
         if (left <= 0)
             return;
-        WaitForSingleObject(stopevent, static_cast<DWORD>(left));
+        WaitForSingleObject(wt.stopevent, static_cast<DWORD>(left));
     }
 }
 
@@ -320,19 +337,19 @@ void termsleep(int ms)
 bool termsleepesc(int ms)
 {
     int64_t until = monoms() + ms;
-    size_t from = cons.codes.size(); // codes kept before the sleep are keys typed earlier
+    size_t from = wt.cons.codes.size(); // codes kept before the sleep are keys typed earlier
     for (;;) {
-        if (stopsig)
+        if (wt.stopsig)
             return false;
         int64_t left = until - monoms();
         if (left <= 0)
             return false;
-        if (!inconsole || ended) {
+        if (!wt.inconsole || wt.ended) {
             termsleep(static_cast<int>(left));
             return false;
         }
         fillkeys(static_cast<int>(left));
-        if (conkeytakeesc(cons, from))
+        if (conkeytakeesc(wt.cons, from))
             return true;
     }
 }
@@ -342,23 +359,23 @@ bool termsleepesc(int ms)
 bool startcells()
 {
     CONSOLE_SCREEN_BUFFER_INFO bi;
-    if (!GetConsoleScreenBufferInfo(hout, &bi))
+    if (!GetConsoleScreenBufferInfo(wt.hout, &bi))
         return false;
-    hcells = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    wt.hcells = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        CONSOLE_TEXTMODE_BUFFER, nullptr);
-    if (hcells == INVALID_HANDLE_VALUE)
+    if (wt.hcells == INVALID_HANDLE_VALUE)
         return false;
     COORD size{static_cast<SHORT>(bi.srWindow.Right - bi.srWindow.Left + 1),
                static_cast<SHORT>(bi.srWindow.Bottom - bi.srWindow.Top + 1)};
-    SetConsoleScreenBufferSize(hcells, size);
-    SetConsoleMode(hcells, ENABLE_PROCESSED_OUTPUT); // no wrap: the bottom right cell never scrolls
-    SetConsoleCursorPosition(hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
-    if (!SetConsoleActiveScreenBuffer(hcells)) {
-        CloseHandle(hcells);
-        hcells = INVALID_HANDLE_VALUE;
+    SetConsoleScreenBufferSize(wt.hcells, size);
+    SetConsoleMode(wt.hcells, ENABLE_PROCESSED_OUTPUT); // no wrap: the bottom right cell never scrolls
+    SetConsoleCursorPosition(wt.hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
+    if (!SetConsoleActiveScreenBuffer(wt.hcells)) {
+        CloseHandle(wt.hcells);
+        wt.hcells = INVALID_HANDLE_VALUE;
         return false;
     }
-    SetConsoleCursorPosition(hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
+    SetConsoleCursorPosition(wt.hcells, COORD{0, static_cast<SHORT>(size.Y - 1)});
     return true;
 }
 
@@ -371,14 +388,14 @@ bool startoutput()
     bool wantvt = force && std::strcmp(force, "vt") == 0, wantcells = force && std::strcmp(force, "cells") == 0;
     // No wrap at the end of a line: writing the bottom right cell must never
     // scroll (the frame moves the cursor itself after the last column).
-    DWORD outmode = (savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
+    DWORD outmode = (wt.savedout & ~static_cast<DWORD>(ENABLE_WRAP_AT_EOL_OUTPUT)) | ENABLE_PROCESSED_OUTPUT |
                     ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
-    if (!wantcells && SetConsoleMode(hout, outmode) && (wantvt || conhasvt())) {
-        path = outpath::vt;
+    if (!wantcells && SetConsoleMode(wt.hout, outmode) && (wantvt || conhasvt())) {
+        wt.path = outpath::vt;
         return true;
     }
-    SetConsoleMode(hout, savedout);
-    path = outpath::cells;
+    SetConsoleMode(wt.hout, wt.savedout);
+    wt.path = outpath::cells;
     // Wine's console shows its buffers on the terminal it runs in without
     // knowing what the terminal showed before: the terminal's own alternate
     // screen keeps that (the bytes reach the terminal as they are).
@@ -403,66 +420,69 @@ stimems termnow()
 
 } // namespace
 
-int termsignal() { return static_cast<int>(stopsig); }
+int termsignal() { return static_cast<int>(wt.stopsig); }
 
 void termstop()
 {
     restoreconsole();
     SetConsoleCtrlHandler(onctrl, FALSE);
-    if (doneevent)
-        SetEvent(doneevent);
+    if (wt.doneevent)
+        SetEvent(wt.doneevent);
 }
 
 int termstart()
 {
-    hout = GetStdHandle(STD_OUTPUT_HANDLE);
-    hin = GetStdHandle(STD_INPUT_HANDLE);
-    if (!GetConsoleMode(hout, &savedout)) {
+    wt.hout = GetStdHandle(STD_OUTPUT_HANDLE);
+    wt.hin = GetStdHandle(STD_INPUT_HANDLE);
+    if (!GetConsoleMode(wt.hout, &wt.savedout)) {
         std::fputs("pellavine: standard output is not a console\n", stderr);
         return 1;
     }
-    if (active)
+    if (wt.active)
         return 0;
     if (!startoutput())
         return 1;
-    stopsig = 0;
-    resized = false;
-    ended = false;
-    small = false;
-    lastgrid = nullptr;
-    cons = sconkeys{};
-    bytes = keydec{};
-    bytes.get = filebyte;
-    bytes.clock = fileclock;
-    screen = Screen{};
-    cscreen = conscreen{};
-    cscreen.wide = conwidemode();
-    if (!stopevent)
-        stopevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!doneevent)
-        doneevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ResetEvent(stopevent);
-    ResetEvent(doneevent);
+    wt.stopsig = 0;
+    wt.resized = false;
+    wt.ended = false;
+    wt.small = false;
+    wt.lastgrid = nullptr;
+    wt.cons = sconkeys{};
+    wt.bytes = keydec{};
+    wt.bytes.get = filebyte;
+    wt.bytes.clock = fileclock;
+    wt.screen = Screen{};
+    wt.cscreen = conscreen{};
+    wt.cscreen.wide = conwidemode();
+    if (!wt.stopevent)
+        wt.stopevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!wt.doneevent)
+        wt.doneevent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!wt.ctrlcevent)
+        wt.ctrlcevent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    wt.ctrlc = 0;
+    ResetEvent(wt.stopevent);
+    ResetEvent(wt.doneevent);
 
-    savedoutcp = GetConsoleOutputCP();
-    savedcp = GetConsoleCP();
+    wt.savedoutcp = GetConsoleOutputCP();
+    wt.savedcp = GetConsoleCP();
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
-    inconsole = GetConsoleMode(hin, &savedin) != 0;
-    if (inconsole) {
+    wt.inconsole = GetConsoleMode(wt.hin, &wt.savedin) != 0;
+    if (wt.inconsole) {
         // Key by key, no echo, Ctrl+C a key (processed input off), and the
         // window's size changes reported; QuickEdit stays as the user set it.
-        DWORD m = ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS | (savedin & ENABLE_QUICK_EDIT_MODE);
-        SetConsoleMode(hin, m);
+        DWORD m = ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS | (wt.savedin & ENABLE_QUICK_EDIT_MODE);
+        SetConsoleMode(wt.hin, m);
     }
-    active = 1;
+    wt.active = 1;
     SetConsoleCtrlHandler(onctrl, TRUE);
     SetUnhandledExceptionFilter(oncrash);
-    if (!atexitdone) {
+    if (!wt.atexitdone) {
         std::atexit(termstop);
-        atexitdone = true;
+        wt.atexitdone = true;
     }
-    if (path == outpath::vt)
+    if (wt.path == outpath::vt)
         writeall(startbytes, sizeof startbytes - 1);
     checksize();
 
@@ -471,6 +491,6 @@ int termstart()
     scr.io.sleep = termsleep;
     scr.io.sleepesc = termsleepesc;
     scr.io.now = termnow;
-    scr.io.stop = [] { return stopsig != 0; };
+    scr.io.stop = [] { return wt.stopsig != 0; };
     return 0;
 }

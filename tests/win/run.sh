@@ -44,6 +44,12 @@ mkdir -p "$work/lin" "$work/win"
 # where wine's terminal output takes the ambiguous-width ◎ as one column.
 check "editor smoke run under wine (drawn as console cells)" ./build/tests/e2e/pvsmoke "$work/win" wine "$root/build-win/pellavine.exe"
 check "saved score byte-identical" cmp "$work/lin/smoke.pvx" "$work/win/smoke.pvx"
+# Ctrl+C: wine's console on a terminal gives it as a control event.
+mkdir -p "$work/linc" "$work/winc"
+check "Ctrl+C on Linux: asks with a note unsaved, exits 0 once saved" ./build/tests/e2e/pvsmoke --ctrlc "$work/linc" "$root/build/pellavine"
+check "Ctrl+C under wine: asks with a note unsaved, exits 0 once saved" ./build/tests/e2e/pvsmoke --ctrlc "$work/winc" wine "$root/build-win/pellavine.exe"
+check "--instrument violin --version under wine prints the version" \
+    bash -c "wine '$root/build-win/pellavine.exe' --instrument violin --version | tr -d '\r' | grep -qx 'Pellavine [0-9.]*'"
 check "first frame under wine the Linux build's below the menu bar" \
     cmp <(tail -n +2 "$work/lin/frame.txt") <(tail -n +2 "$work/win/frame.txt")
 # Virtual-terminal output forced: wine passes it through with a wrong idea of

@@ -7,7 +7,9 @@
 // With --blind first, the screen is not looked at (for virtual-terminal output
 // forced under wine, which passes it through with a wrong idea of the
 // cursor): fixed waits instead, and
-// only the saved score and the exit status are checked.
+// only the saved score and the exit status are checked. With --ctrlc first,
+// Ctrl+C is the way out instead: with a note unsaved it asks (cancelled
+// here), and once the score is saved it ends the program with status 0.
 #include "../e2e/vt.h"
 
 #include <chrono>
@@ -29,6 +31,7 @@ constexpr int W = 108, H = 27;
 
 vt term(W, H);
 bool blind = false;
+bool ctrlc = false;
 int master = -1;
 pid_t pid = -1;
 int status = -1;
@@ -101,6 +104,11 @@ bool exists(const std::string& p)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "--ctrlc") {
+        ctrlc = true;
+        argv++;
+        argc--;
+    }
     if (argc > 1 && std::string(argv[1]) == "--blind") {
         blind = true;
         argv++;
@@ -149,6 +157,28 @@ int main(int argc, char** argv)
         return 1;
     settle();
     std::ofstream(dir + "/frame.txt") << screen();
+    if (ctrlc) {
+        auto shows = [](const char* text) { return [text] { return screen().find(text) != std::string::npos; }; };
+        send(" ");
+        send("\x03");
+        if (!until("Ctrl+C asks about the unsaved note", shows("文件尚未保存"), 10000))
+            return 1;
+        send("\r"); // 取消
+        if (!until("back on the staff", shows("修改音符长度"), 10000))
+            return 1;
+        send("\x13");
+        if (!until("the score saved", [&] { return exists(dir + "/smoke.pvx"); }, 10000, false))
+            return 1;
+        send("\x03");
+        if (!until("the program ended by Ctrl+C", [] { return status >= 0; }, 30000, false))
+            return 1;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "pvsmoke: exit status %d after Ctrl+C\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+            return 1;
+        }
+        std::puts("pvsmoke: Ctrl+C asked with a note unsaved, and ended the saved score with status 0");
+        return 0;
+    }
     for (const char* k : {" ", "d", " ", " ", "w", " ", "d", "d", " "})
         send(k);
     if (!until("a note entered", [] { return screen().find("修改音符长度") != std::string::npos; }, 10000))

@@ -25,3 +25,7 @@ enum class lineresult {
 // extended keys are dropped. Bytes that are not UTF-8 are kept as typed and
 // shown as U+FFFD. At the end of input `out` is empty.
 lineresult lineedit(std::string& out, int width);
+
+// One line typed into a field `width` columns wide at the cursor (lineedit);
+// false, with `out` empty, when input ended first.
+bool getline(std::string& out, int width);

@@ -1,4 +1,4 @@
-#include "console/lineedit.h"
+#include "widgets/lineedit.h"
 
 #include "console/console.h"
 #include "console/width.h"

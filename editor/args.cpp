@@ -1,0 +1,38 @@
+#include "editor/args.h"
+
+#include "tone/launch.h"
+
+sargs parseargs(const std::vector<std::string>& argv)
+{
+    sargs a;
+    bool options = true;
+    const size_t argc = argv.size();
+    for (size_t i = 1; i < argc; i++) {
+        const std::string& s = argv[i];
+        if (options && s == "--") {
+            options = false;
+        } else if (options && (s == "--help" || s == "--version")) {
+            if (argc != 2)
+                return sargs{argwhat::bad, {}, {}};
+            a.what = s == "--help" ? argwhat::help : argwhat::version;
+        } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
+            return sargs{argwhat::bad, {}, {}};
+        } else {
+            a.path = s;
+        }
+    }
+    return a;
+}
+
+sargs readargs(std::vector<std::string> all)
+{
+    std::vector<char*> ptrs;
+    for (std::string& s : all)
+        ptrs.push_back(s.data());
+    ptrs.push_back(nullptr);
+    int n = static_cast<int>(all.size());
+    std::string why;
+    if (toneoptions(n, ptrs.data(), why) != 0)
+        return sargs{argwhat::badoption, {}, why};
+    return parseargs(std::vector<std::string>(ptrs.begin(), ptrs.begin() + n));
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The editor's command line: the player's options (--instrument,
+// --soundfont) taken out, then --help, --version, "--" and the score's name.
+#include <string>
+#include <vector>
+
+// What the command line asks for.
+enum class argwhat { edit, help, version, bad, badoption };
+
+struct sargs {
+    argwhat what = argwhat::edit;
+    std::string path; // the score to open; empty for a new one
+    std::string why;  // for badoption: what is wrong with a player option
+};
+
+// --help and --version stand alone; "--" ends the options, so that a score
+// whose name begins with '-' can be named after it.
+sargs parseargs(const std::vector<std::string>& argv);
+
+// The whole command line in UTF-8, argv[0] first (utf8args): the player's
+// options are set for the players and taken out, and the rest is read once.
+sargs readargs(std::vector<std::string> all);

@@ -1,0 +1,59 @@
+// Every command of the editor, run in one place: the menu's items and the
+// keys that stand for a command (Ctrl+C) come here with a `command`.
+#include "editor/run.h"
+
+#include "dialogs/about.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/filecmd.h"
+#include "platform/proc.h"
+
+runend runcmd(seditor& ed, edrun& r, command c)
+{
+    sdoc& doc = ed.doc;
+    sview& view = ed.view;
+    switch (c) {
+    case command::none:
+        break;
+    case command::about:
+        about();
+        break;
+    case command::quit:
+        if (doc.filesaved || filenotsaved(doc, view))
+            return runend::quit;
+        break;
+    case command::wintitle:
+        fwintitle(ed.bar);
+        break;
+    case command::newfile:
+    case command::closefile:
+        ffile(doc, view, fmode::fresh);
+        break;
+    case command::openfile:
+        ffile(doc, view, fmode::open);
+        break;
+    case command::save:
+        ffile(doc, view, fmode::save);
+        break;
+    case command::saveas:
+        ffile(doc, view, fmode::saveas);
+        break;
+    case command::clear:
+        return runend::restart;
+    case command::undo:
+    case command::redo:
+        undoredo(ed, r, c == command::undo);
+        break;
+    case command::play:
+        ed.plays.play = playset(doc, view, ed.plays);
+        if (ed.plays.play.yn)
+            startplay(ed, r);
+        break;
+    case command::help:
+        help();
+        break;
+    case command::update:
+        openurl(UPDATEURL);
+        break;
+    }
+    return runend::goon;
+}

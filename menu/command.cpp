@@ -1,0 +1,27 @@
+#include "menu/command.h"
+
+namespace {
+
+struct sname {
+    std::string_view func;
+    command cmd;
+};
+
+// The command strings of the menu table.
+constexpr sname names[] = {
+    {"about", command::about},   {"close", command::quit},     {"wintitle", command::wintitle},
+    {"nfile", command::newfile}, {"ofile", command::openfile}, {"sfile0", command::save},
+    {"sfile1", command::saveas}, {"cfile", command::closefile}, {"clear", command::clear},
+    {"undo", command::undo},     {"redo", command::redo},       {"play", command::play},
+    {"help", command::help},     {"update", command::update},
+};
+
+} // namespace
+
+command commandof(std::string_view func)
+{
+    for (const sname& n : names)
+        if (n.func == func)
+            return n.cmd;
+    return command::none;
+}
