@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
-          libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont)
+          libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
+          pulseaudio pulseaudio-utils)
 
 install_missing() {
     local missing=()

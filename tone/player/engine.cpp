@@ -5,12 +5,16 @@
 #include "tone/player/fluid.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
 constexpr int PLAYCHAN = 15;  // the channel of playback
 constexpr int TONECHANS = 14; // tones take turns on channels 0 to 14, all but the drums' 9
 constexpr size_t CHUNK = 512;  // samples rendered in one go
+
+const double RELEASE = std::exp(-1.0 / (RATE * 0.05)); // the limiter's letting go, per sample
 
 int tonechan(int n) { return n >= 9 ? n + 1 : n; }
 
@@ -115,8 +119,14 @@ void rendersine(sengine& e, int16_t* out, size_t n)
             for (size_t i = 0; i < got; i++)
                 sum[i] += one[i];
         }
-        for (size_t i = 0; i < k; i++)
-            out[done + i] = static_cast<int16_t>(std::clamp(sum[i], -32767, 32767));
+        // Tones over each other could add up beyond full scale: a limiter
+        // follows the mix's peak at once and lets go over about 50 ms, so that
+        // the level drops smoothly instead of the wave being cut off.
+        for (size_t i = 0; i < k; i++) {
+            e.peak = std::max(static_cast<double>(std::abs(sum[i])), e.peak * RELEASE);
+            double g = e.peak > 32767.0 ? 32767.0 / e.peak : 1.0;
+            out[done + i] = static_cast<int16_t>(std::lrint(sum[i] * g));
+        }
         e.pos += static_cast<int64_t>(k);
         done += k;
     }

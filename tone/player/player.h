@@ -148,6 +148,7 @@ struct sengine {
     int nexttone = 0;    // the last tone's channel, counted among the tone channels
     bool silent = false; // nothing has sounded since the last note died away
     int64_t fadeend = -1; // an instrument fading out after a stop: silenced at this sample
+    double peak = 0;      // the sine tones' mix: its recent peak, for the limiter
     sengine() = default;
     ~sengine();
     sengine(const sengine&) = delete;
