@@ -18,9 +18,9 @@
 // it presses after a random wait, so at a random phase of the device's
 // blocks; and it times a sample by when it was made, not by when a file
 // grew. The disk driver writes through a stdio buffer of 4096 bytes (21 ms of
-// sound), so that moment is worked out from when the file grows: each growth
-// shows when the bytes up to the new size had been made; a straight line
-// through the growths of the half second around the sample gives its moment.
+// sound), so the player logs when it made each block (PELLAVINE_BLOCKLOG),
+// and the first sample's block gives its moment. (Without the log, a line
+// fitted through the file's growth times stands in.)
 // The monitor of the sound server's null sink comes through parec in small
 // fragments, each timed as it arrives: the sound server's figure includes
 // its own buffering, the null sink's and parec's.
@@ -122,8 +122,20 @@ struct sdisk {
         }
         return base + std::chrono::microseconds(static_cast<long long>(y * 1e6));
     }
-    // When the sample at byte `at` was made: with the rest of its device block.
-    virtual clk::time_point momentof(double at) const { return madeat(std::ceil((at + 2) / HELD) * HELD); }
+    // When the sample at byte `at` was made: when the player rendered its
+    // block, from the player's block log; without one, from the file's growth.
+    std::string log;
+    virtual clk::time_point momentof(double at) const
+    {
+        std::ifstream f(log, std::ios::binary);
+        int64_t rec[2], found = -1;
+        const auto sample = static_cast<int64_t>(at / 2);
+        while (f.read(reinterpret_cast<char*>(rec), sizeof rec) && rec[0] <= sample)
+            found = rec[1];
+        if (found >= 0)
+            return clk::time_point(std::chrono::nanoseconds(found));
+        return madeat(std::ceil((at + 2) / HELD) * HELD);
+    }
     // When the first sound after now was made; a time_point of 0 when none
     // comes within `timeoutms`.
     clk::time_point nextsound(double timeoutms)
@@ -230,8 +242,9 @@ struct spulse {
     pid_t pid = -1;
     std::vector<std::string> env() const
     {
-        return {"PULSE_SERVER=unix:" + dir + "/native", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir,
-                "PULSE_RUNTIME_PATH=" + dir, "PULSE_STATE_PATH=" + dir};
+        // The runtime folder is made by the server itself (it wants it private).
+        return {"PULSE_SERVER=unix:" + dir + "/rt/native", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir,
+                "PULSE_RUNTIME_PATH=" + dir + "/rt", "PULSE_STATE_PATH=" + dir + "/st"};
     }
     bool start(const std::string& folder)
     {
@@ -245,15 +258,16 @@ struct spulse {
             int null = open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            for (const std::string& e : env())
-                putenv(const_cast<char*>(e.c_str()));
+            static std::vector<std::string> vars = env(); // putenv keeps the strings
+            for (std::string& e : vars)
+                putenv(e.data());
             std::string conf = dir + "/pa.conf";
             execlp("pulseaudio", "pulseaudio", "-n", "-F", conf.c_str(), "--daemonize=no", "--exit-idle-time=-1",
                    "--disable-shm=yes", static_cast<char*>(nullptr));
             _exit(127);
         }
         for (int i = 0; i < 100; i++, sleepms(50))
-            if (fs::exists(dir + "/native"))
+            if (fs::exists(dir + "/rt/native"))
                 return true;
         return false;
     }
@@ -443,8 +457,10 @@ std::unique_ptr<sdisk> sinkfor(const std::string& dir, const spulse* pulse, std:
         fs::remove(dir + "/out.raw");
         env.push_back("SDL_AUDIODRIVER=disk");
         env.push_back("SDL_DISKAUDIOFILE=" + dir + "/out.raw");
+        env.push_back("PELLAVINE_BLOCKLOG=" + dir + "/blocks.log");
         auto d = std::make_unique<sdisk>();
         d->path = dir + "/out.raw";
+        d->log = dir + "/blocks.log";
         return d;
     }
     env.push_back("SDL_AUDIODRIVER=pulseaudio");

@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,7 +32,8 @@ const char* const help =
     "Sound goes to the default audio device through SDL (SDL_AUDIODRIVER picks\n"
     "another driver). The player stops at once on SIGTERM or SIGINT, and within\n"
     "a second when the program that started it has gone (its parent, or the\n"
-    "process named by PELLAVINE_PID).\n"
+    "process named by PELLAVINE_PID). PELLAVINE_BLOCKLOG=FILE logs when each\n"
+    "block of sound was made (for bench_latency).\n"
     "\n"
     "The editor keeps one player for a whole run, started with --resident FD:\n"
     "FD is a sequenced-packet socket; a packet of 'p' and a request (the text of\n"
@@ -61,12 +64,26 @@ struct sfeed {
     sengine* engine = nullptr;
     Uint64 perblock = 0; // performance counter ticks one block lasts
     int late = 0;        // blocks that took longer to render than they last: underruns
+    int log = -1;        // PELLAVINE_BLOCKLOG: when each block was made, for the benchmark
 };
+
+// The block log: for every block, the engine sample it starts at and the
+// monotonic clock in ns when it was made, both as 64-bit numbers.
+void logblock(sfeed& f)
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    int64_t rec[2] = {f.engine->pos, static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec};
+    if (write(f.log, rec, sizeof rec) != static_cast<ssize_t>(sizeof rec))
+        f.log = -1;
+}
 
 void feed(void* data, Uint8* stream, int len)
 {
     sfeed& f = *static_cast<sfeed*>(data);
     Uint64 t0 = SDL_GetPerformanceCounter();
+    if (f.log >= 0)
+        logblock(f);
     enginerender(*f.engine, reinterpret_cast<int16_t*>(stream), static_cast<size_t>(len) / sizeof(int16_t));
     if (f.perblock > 0 && SDL_GetPerformanceCounter() - t0 > f.perblock)
         f.late++;
@@ -99,6 +116,8 @@ SDL_AudioDeviceID deviceopen(sfeed& f, SDL_AudioSpec& have, std::string& err)
         SDL_Quit();
         return 0;
     }
+    if (const char* log = std::getenv("PELLAVINE_BLOCKLOG"); log && *log)
+        f.log = open(log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     f.perblock = SDL_GetPerformanceFrequency() * static_cast<Uint64>(have.samples) /
                  static_cast<Uint64>(std::max(have.freq, 1));
     return dev;
