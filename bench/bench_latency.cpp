@@ -507,10 +507,11 @@ void run(const std::string& instrument, const spulse* pulse, int presses, const 
         }
         ed.stop();
     }
-    // The first step of a playback: a saved score of one note of two steps,
+    // The first step of a playback: a saved score of one C of two steps (the
+    // piano's A of TimGM6mb begins with 6 ms of silence of its own),
     // Enter, the play settings confirmed (eight Tabs to the confirm button,
     // Enter), again and again in one editor.
-    std::vector<smusic> notes = {smusic{0, 3, 6, 2, false}, SENTINEL};
+    std::vector<smusic> notes = {smusic{0, 3, 1, 2, false}, SENTINEL};
     std::string tune = dir + "/tune.pvx";
     std::ofstream(tune, std::ios::binary) << pvxwrite(pvxhead{}, notes);
     {
