@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Pellavine and starts the editor (./make.sh run) or runs every test
 # (./make.sh test), or builds the Debian package (./make.sh deb); ./make.sh
 # windows cross-compiles the Windows build and packs
@@ -10,6 +11,10 @@ cd "$(dirname "$0")"
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
           libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
           pulseaudio pulseaudio-utils)
+
+# What the tests open exported files with: MuseScore 3 and LilyPond's
+# musicxml2ly read the MusicXML, Python's mido writes MIDI files to import.
+test_packages=(musescore3 lilypond python3-mido)
 
 install_missing() {
     local missing=()
@@ -49,12 +54,12 @@ run)
     exec ./build/pellavine "${@:2}"
     ;;
 test)
-    install_missing
+    install_missing "${test_packages[@]}"
     build build
     ctest --test-dir build --output-on-failure -j"$(nproc)"
     ;;
 sanitize)
-    install_missing
+    install_missing "${test_packages[@]}"
     build build-asan -DPV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j"$(nproc)"

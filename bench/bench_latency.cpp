@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How soon the editor's sounds are heard, on the real editor in a
 // pseudo-terminal, through SDL's disk audio driver standing in for a sound
 // card and through a real sound server (PulseAudio with a null sink, started

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/console.h"
 
 #include "console/width.h"
@@ -58,6 +59,14 @@ int getch()
 {
     cflush();
     return scr.io.key ? scr.io.key() : KEY_END;
+}
+
+int getchwithin(int ms)
+{
+    if (!scr.io.keywithin)
+        return getch();
+    cflush();
+    return scr.io.keywithin(ms);
 }
 
 void Sleep(int ms)

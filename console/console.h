@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Console primitives. Everything the program shows is drawn into the grid
 // `scr` with gotoxy, setcolor and text output; the grid reaches the real
@@ -23,6 +24,9 @@ struct conio {
     // Sleeps, but an Escape typed meanwhile ends the sleep and is taken out
     // of the input (other keys stay for later reads); true then.
     bool (*sleepesc)(int ms) = nullptr;
+    // A key typed within ms, or KEY_NOTYET; null where a terminal cannot
+    // wait so (getchwithin then waits for a key).
+    int (*keywithin)(int ms) = nullptr;
     stimems (*now)() = nullptr;
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
 };
@@ -44,6 +48,7 @@ void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
 int getch();                                     // flushes, then one key code
+int getchwithin(int ms);                         // flushes, then a key typed within ms or KEY_NOTYET
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Key codes as getch gives them, named once: the byte of an ordinary key,
 // and for cursor and function keys a prefix followed by a second code.
 constexpr int KEY_END = -1;       // input ended or the program was asked to stop
+constexpr int KEY_NOTYET = -3;    // no key was typed within the wait (getchwithin)
 constexpr int KEY_PREFIX0 = 0;    // prefix of a function key
 constexpr int KEY_CTRLC = 3;
 constexpr int KEY_BACKSPACE = 8;

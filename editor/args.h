@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's command line: the player's options (--instrument,
 // --soundfont) taken out, then --help, --version, "--" and the score's name.
@@ -11,10 +12,12 @@ struct sargs {
     argwhat what = argwhat::edit;
     std::string path; // the score to open; empty for a new one
     std::string why;  // for badoption: what is wrong with a player option
+    int track = 0;    // --track N: the MIDI part to import, from 1; 0 for the melody's best guess
 };
 
 // --help and --version stand alone; "--" ends the options, so that a score
-// whose name begins with '-' can be named after it.
+// whose name begins with '-' can be named after it. --track N takes a part
+// number from 1 to 65535.
 sargs parseargs(const std::vector<std::string>& argv);
 
 // The whole command line in UTF-8, argv[0] first (utf8args): the player's

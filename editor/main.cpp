@@ -1,10 +1,14 @@
+// SPDX-License-Identifier: MIT
 // Pellavine: a melody editor for the text terminal.
 //
 //   pellavine            starts on a new score
 //   pellavine PATH       starts with the score at PATH (a new one saved there
-//                        when no file exists yet)
+//                        when no file exists yet); a MIDI file is imported
+//   pellavine --track N PATH
+//                        imports part N of a MIDI file
 //   pellavine --help     a short text on the keys
 //   pellavine --version
+#include "console/width.h"
 #include "editor/args.h"
 #include "editor/editor.h"
 #include "files/files.h"
@@ -19,9 +23,12 @@
 namespace {
 
 const char* usage =
-    "用法: pellavine [乐谱文件.pvx]\n"
+    "用法: pellavine [--track N] [乐谱文件.pvx | 歌曲.mid]\n"
     "  单声部乐谱编辑器，需要至少 108 x 27 的终端。\n"
     "  给出文件时打开它；文件不存在时从新乐谱开始，Ctrl+S 保存到该路径。\n"
+    "  MIDI 文件（.mid）导入为未保存的新乐谱：取音符最多的非鼓音轨，\n"
+    "  重叠处取最高音；Ctrl+S 另存为同名 .pvx。\n"
+    "  菜单 文件 > 导出… 按扩展名写出 .wav 声音、.mid MIDI 或 .musicxml 乐谱。\n"
     "\n"
     "  w s / W S   光标上下移动一行 / 一页\n"
     "  a d / A D   光标左右移动一步 / 一页\n"
@@ -29,33 +36,32 @@ const char* usage =
     "  b           试听光标所在行的音高    回车  播放设置\n"
     "  Ctrl+S      保存                    Tab   菜单栏（a d w s 移动，回车选择）\n"
     "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
+    "  Esc         播放时停止播放\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
     "  --soundfont 路径    使用的 SoundFont 音色库\n"
+    "  --track N   导入 MIDI 文件的第 N 条音轨（格式 0 的文件：第 N 个通道）\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
     "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
 
 // Opens the score named on the command line, before the terminal is taken.
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
-int openarg(seditor& ed, const std::string& path)
+int openarg(seditor& ed, const std::string& path, int track)
 {
     if (pathmissing(path)) {
         // No file yet: a new score that Ctrl+S saves there.
         ed.doc.filepath = path;
         return 0;
     }
-    sopened o = openscore(ed.doc, path);
+    sopened o = openscore(ed.doc, path, track);
     if (o.res == fileres::done) {
         ed.view = viewof(o.head);
         return 0;
     }
-    if (o.notscore)
-        std::fprintf(stderr, "pellavine: %s 不是可以打开的乐谱: %s\n", path.c_str(), o.why.c_str());
-    else
-        std::fprintf(stderr, "pellavine: 无法打开 %s: %s\n", path.c_str(), o.why.c_str());
+    std::fprintf(stderr, "pellavine: 无法打开 %s：%s\n", visiblename(path).c_str(), openfailure(o).c_str());
     return 1;
 }
 
@@ -82,7 +88,7 @@ int main(int argc, char** argv)
     }
     const std::string& arg = args.path;
     seditor ed;
-    if (!arg.empty() && openarg(ed, arg) != 0)
+    if (!arg.empty() && openarg(ed, arg, args.track) != 0)
         return 1;
     if (int rc = termstart(); rc != 0)
         return rc;
@@ -90,7 +96,7 @@ int main(int argc, char** argv)
     toneexit();
     termstop();
     if (!ed.recoverypath.empty())
-        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());
+        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", visiblename(ed.recoverypath).c_str());
     if (ed.lostwork)
         std::fprintf(stderr, "pellavine: 未保存的修改无处可存，已丢失\n");
     if (int sig = termsignal(); sig != 0)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The state of one editor run and the drawing steps of a pass. Internal to
 // the editor; tests include it to look at a run from the inside.
@@ -81,6 +82,12 @@ void drawmark(const sview& v, const edrun& r);   // the cursor mark and the mode
 // longer one reaches further left, never past the position text. Returns
 // true when it covered more than the area (the frame must be drawn again).
 bool drawmsg(const sview& v, std::string_view msg);
+
+// Export (editor/export.cpp). askexport asks for a path and starts the
+// export; exportkey reads the key of a pass, showing on the status row how
+// a running export stands while it waits.
+void askexport(seditor& ed, edrun& r);
+int exportkey(seditor& ed, edrun& r);
 
 // Undo (true) or redo (false) as the keys and the menu do it.
 void undoredo(seditor& ed, edrun& r, bool undo);

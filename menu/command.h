@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The commands of the editor, named once. The menu table keeps each item's
 // command string as its data; the string is turned into a `command` when the
@@ -13,6 +14,7 @@ enum class command {
     openfile, // open a score file
     save,     // save, asking for a name when the score has none
     saveas,   // save under a new name
+    exportfile, // write the score as sound, MIDI or sheet music
     closefile,// close the score: a new empty one in its place
     clear,    // start a fresh editor run
     undo,

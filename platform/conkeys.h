@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turning the key records of the Windows console (ReadConsoleInputW) into the
 // key codes of _getch, the same codes the terminal decoder gives: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turning the bytes a terminal sends into the key codes of the Windows
 // console's _getch: the byte itself for ordinary keys, and a prefix (224 or 0)

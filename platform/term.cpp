@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/term.h"
 
 #include "console/console.h"
@@ -29,7 +30,10 @@ constexpr int infd = 0, outfd = 1;
 constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
 constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
 
-const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
+const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27，或按 Ctrl+C 退出";
+// Below it once a Ctrl+C was let through and the program still waits for a
+// key: a question (unsaved changes) is open on the screen nobody can see.
+const char* const smallasks = "有一个问题等待回答：请放大窗口";
 
 // The terminal as this program holds it. One record for the process: the
 // terminal is one, and the exit paths (atexit, the fatal signal handler)
@@ -44,6 +48,8 @@ struct sterminal {
     Screen screen;
     const Grid* lastgrid = nullptr;
     bool small = false;   // the terminal is smaller than the screen; the notice shows
+    bool ctrlcgone = false; // a Ctrl+C was let through while the notice showed
+    bool askshown = false;  // the notice says since that a question waits
     bool ended = false;   // the input has ended; every further read says so
     std::deque<int> ahead; // keys typed during a sleep, for the reads after it
     keydec dec;
@@ -199,6 +205,10 @@ void shownotice()
 {
     std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
     s += smallnotice;
+    if (term.ctrlcgone) {
+        s += "\r\n";
+        s += smallasks;
+    }
     writeall(s);
     rinvalidate(term.screen);
 }
@@ -239,17 +249,31 @@ bool waitlarge()
     for (;;) {
         if (self.stopsig || term.ended)
             return false;
+        if (term.small && term.ctrlcgone && !term.askshown) {
+            term.askshown = true;
+            shownotice();
+        }
         if (self.winch) {
             checksize();
             if (!term.small && term.lastgrid)
                 termshow(*term.lastgrid);
         }
-        if (!term.small)
+        if (!term.small) {
+            term.ctrlcgone = term.askshown = false;
             return true;
+        }
         int k = keyread(term.dec);
         if (k == KEY_END)
             return false;
         term.dec.next = -1; // typed while the screen could not be seen
+        if (k == KEY_CTRLC) { // the way out works here too
+            if (!term.ctrlcgone) {
+                term.ctrlcgone = true;
+                term.ahead.push_back(k);
+                return true;
+            }
+            shownotice(); // asked again: say why nothing happens
+        }
     }
 }
 
@@ -299,6 +323,11 @@ int termkey()
         reapifended();
         if (!waitlarge())
             return KEY_END;
+        if (!term.ahead.empty()) { // a Ctrl+C let through the notice
+            int k = term.ahead.front();
+            term.ahead.pop_front();
+            return k;
+        }
         int k = keyread(term.dec);
         if (k == KEY_NONE)
             continue; // a signal: look at the flags again
@@ -355,6 +384,24 @@ bool termwait(int ms, bool esc)
 
 void termsleep(int ms) { termwait(ms, false); }
 
+// A key typed within ms, or KEY_NOTYET.
+int termkeywithin(int ms)
+{
+    int64_t until = monoms() + ms;
+    while (term.ahead.empty()) {
+        suspendnow();
+        reapifended();
+        int64_t left = until - monoms();
+        if (self.stopsig || term.ended)
+            return KEY_END;
+        if (left <= 0)
+            return KEY_NOTYET;
+        if (waitinput(static_cast<int>(left)) > 0)
+            readahead(false);
+    }
+    return termkey();
+}
+
 stimems termnow()
 {
     timespec ts;
@@ -389,7 +436,7 @@ void termstop()
 int termstart()
 {
     if (!isatty(outfd)) {
-        std::fputs("pellavine: standard output is not a terminal\n", stderr);
+        std::fputs("pellavine: 标准输出不是终端\n", stderr);
         return 1;
     }
     if (self.active)
@@ -463,6 +510,7 @@ int termstart()
     scr.io.key = termkey;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
+    scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
     scr.io.stop = [] { return self.stopsig != 0; };
     return 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/doc.h"
 
 void docclear(sdoc& doc)
@@ -7,5 +8,6 @@ void docclear(sdoc& doc)
     doc.music.clear();
     doc.music.push(SENTINEL);
     doc.filesaved = true;
+    doc.savename.clear();
     doc.gen++;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console key records as ReadConsoleInputW gives them, turned into the codes
 // of _getch.
 #include "platform/conkeys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key decoder: terminal bytes in, _getch codes out, with a scripted
 // byte source and clock.
 #include "console/console.h"

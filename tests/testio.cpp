@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testio.h"
 
 #include <chrono>
@@ -80,6 +81,14 @@ void tioreset(int64_t startms)
             }
         tsleep(ms);
         return false;
+    };
+    scr.io.keywithin = [](int ms) {
+        if (tio.keys.empty() && tio.waitkeys > 0) {
+            tio.waitkeys--;
+            tsleep(ms);
+            return KEY_NOTYET;
+        }
+        return tkey();
     };
     scr.io.now = tnow;
     cls();

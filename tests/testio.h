@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Scripted console io for tests: keys come from a queue (lines as their keys
 // and Enter), the clock is fake and a sleep advances it. tioreset() installs the hooks into `io`
@@ -30,6 +31,9 @@ struct scriptio {
     std::function<void()> onkey;
     std::function<void()> online;
     std::function<void(int ms)> onsleep;
+    // With no keys left, getchwithin sleeps and returns KEY_NOTYET this many
+    // times before the keys end.
+    int waitkeys = 0;
 };
 
 extern scriptio tio;

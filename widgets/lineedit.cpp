@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "widgets/lineedit.h"
 
 #include "console/console.h"
@@ -273,11 +274,14 @@ keystep onekey(lineeditor& e, int k)
 
 } // namespace
 
-lineresult lineedit(std::string& out, int width)
+lineresult lineedit(std::string& out, int width, std::string_view start)
 {
     out.clear();
     lineeditor e;
     e.f = openfield(width);
+    for (char b : start) // the text to correct, the cursor after it
+        e.byte(static_cast<unsigned char>(b));
+    e.flushpend();
     for (;;) {
         e.follow();
         e.draw();
@@ -291,4 +295,7 @@ lineresult lineedit(std::string& out, int width)
     return lineresult::entered;
 }
 
-bool getline(std::string& out, int width) { return lineedit(out, width) == lineresult::entered; }
+bool getline(std::string& out, int width, std::string_view start)
+{
+    return lineedit(out, width, start) == lineresult::entered;
+}

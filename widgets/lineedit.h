@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's own line input: keys read one by one with getch and edited
 // inside a field of the screen, the same on every system. The text scrolls
 // within the field; nothing is drawn outside it.
 #include <string>
+#include <string_view>
 
 // Control keys of line input, as getch gives them.
 constexpr int LKEY_BACKSPACE = 8, LKEY_CTRLU = 21, LKEY_CTRLW = 23, LKEY_ESC = 27;
@@ -24,8 +26,10 @@ enum class lineresult {
 // before it, Enter ends the line. Control characters (C0 and C1) and other
 // extended keys are dropped. Bytes that are not UTF-8 are kept as typed and
 // shown as U+FFFD. At the end of input `out` is empty.
-lineresult lineedit(std::string& out, int width);
+// The line may start with the text `start` (a text to correct), the cursor
+// after it.
+lineresult lineedit(std::string& out, int width, std::string_view start = {});
 
 // One line typed into a field `width` columns wide at the cursor (lineedit);
 // false, with `out` empty, when input ended first.
-bool getline(std::string& out, int width);
+bool getline(std::string& out, int width, std::string_view start = {});

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows console: frames written as virtual-terminal sequences in the
 // UTF-8 code page (or, where the console does not interpret them, as cells
 // through the classic console API), keys read as console input records, the
@@ -354,6 +355,22 @@ bool termsleepesc(int ms)
     }
 }
 
+// A key typed within ms, or KEY_NOTYET. Input that is not the console is
+// read as termkey reads it, waiting for a key.
+int termkeywithin(int ms)
+{
+    int64_t until = monoms() + ms;
+    while (wt.inconsole && wt.cons.codes.empty() && wt.ctrlc == 0) {
+        if (wt.stopsig || wt.ended)
+            return KEY_END;
+        int64_t left = until - monoms();
+        if (left <= 0)
+            return KEY_NOTYET;
+        fillkeys(static_cast<int>(left));
+    }
+    return termkey();
+}
+
 // The program's own screen buffer, as large as the console's window, made
 // the one shown. False when the console has none to give.
 bool startcells()
@@ -490,6 +507,7 @@ int termstart()
     scr.io.key = termkey;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = termsleepesc;
+    scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
     scr.io.stop = [] { return wt.stopsig != 0; };
     return 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting players on Windows: inside the editor's job object, with the
 // arguments passed whole (and read back whole in UTF-8), at most eight, and
 // ended by stopplayers.
@@ -101,7 +102,7 @@ TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
 {
     procreset();
     EXPECT_LT(startresident(), 0);
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("p"));
     stopresident();
     setplayerpath(self());
     std::string out = outpath();

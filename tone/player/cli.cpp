@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: MIT
 // The command line shared by the tone players of every system.
 #include "tone/player/cli.h"
 
+#include "console/width.h"
 #include "platform/playerenv.h"
+#include "tone/player/musicxml.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,7 +38,9 @@ const char* const HELPINSTRUMENT =
     "                     organ, guitar, violin, flute, clarinet, trumpet, voice;\n"
     "                     tone plays the sine tone. PELLAVINE_INSTRUMENT when not\n"
     "                     given.\n"
-    "  --soundfont PATH   the SoundFont to try first\n";
+    "  --soundfont PATH   the SoundFont to use; it alone is tried, and one that\n"
+    "                     cannot be loaded is an error (exit status 2).\n"
+    "                     PELLAVINE_SOUNDFONT names one to try first instead.\n";
 
 const char* const HELPFILES =
     "  --wav OUT.wav      write the request's sound, all of it, to a 16-bit mono\n"
@@ -45,9 +50,20 @@ const char* const HELPFILES =
     "                     render a whole score at normal speed (one step 100 ms)\n"
     "  --export SCORE.pvx OUT.mid\n"
     "                     write a whole score as a Standard MIDI File: format 0,\n"
-    "                     one track, 480 ticks per quarter note at 120 bpm, one\n"
-    "                     step 96 ticks, A of octave 3 key 69, its C key 60,\n"
-    "                     the instrument's program set at the start\n"
+    "                     one track named with the title, 4/4 time, a quarter\n"
+    "                     note of --beat steps (tempo 600 / STEPS bpm), one step\n"
+    "                     96 ticks and 100 ms, A of octave 3 key 69, its C key\n"
+    "                     60, the instrument's program set at the start\n"
+    "  --export SCORE.pvx OUT.musicxml\n"
+    "                     write a whole score as MusicXML 4.0 sheet music: one\n"
+    "                     part with the instrument, the title, a tempo mark, 4/4\n"
+    "                     measures, notes tied across bar lines, rests, sharps\n"
+    "                     as on the staff\n"
+    "  --beat STEPS       time steps in a quarter note for --export to MIDI and\n"
+    "                     MusicXML: 1, 2, 4 (the default: a step is a sixteenth\n"
+    "                     note, 150 bpm), 8 or 16\n"
+    "  --title TEXT       the title written by --export (the score file's name\n"
+    "                     when not given)\n"
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 done, 1 a request, file or device that could not be used,\n"
@@ -76,25 +92,80 @@ int wavmode(const std::string& out, const sinstr& in)
     if (reqplan(r, 0, plan, err) != 0)
         return playerfail(err);
     sengine e;
-    playeropen(e, in);
+    if (int rc = playeropen(e, in); rc != 0)
+        return rc;
     if (writewav(out, e, plan, err) != 0)
         return playerfail(err);
     return 0;
 }
 
-int exportmode(const std::string& score, const std::string& out, const sinstr& in)
+// What --export is asked for.
+struct sexport {
+    std::string score, out;
+    int beat = DEFAULTBEAT;
+    std::string title; // the score file's name when not given
+    bool titled = false;
+};
+
+// "--export SCORE OUT" with --beat STEPS and --title TEXT anywhere after it.
+int exportargs(const std::vector<std::string>& args, sexport& x)
 {
+    std::vector<std::string> names;
+    for (size_t i = 1; i < args.size(); i++) {
+        const std::string& a = args[i];
+        if (a == "--beat" || a == "--title") {
+            if (i + 1 >= args.size())
+                return playerfail(a + " needs a value", 2);
+            const std::string& v = args[++i];
+            if (a == "--title") {
+                x.title = v;
+                x.titled = true;
+                continue;
+            }
+            x.beat = v.size() <= 2 && !v.empty() && v.find_first_not_of("0123456789") == std::string::npos
+                         ? std::stoi(v)
+                         : 0;
+            if (!beatok(x.beat))
+                return playerfail("--beat " + v + ": not one of 1, 2, 4, 8, 16", 2);
+        } else {
+            names.push_back(a);
+        }
+    }
+    if (names.size() != 2)
+        return playerfail("--export needs a score file and an output file", 2);
+    x.score = names[0];
+    x.out = names[1];
+    if (!x.titled) {
+        size_t slash = x.score.find_last_of("/\\");
+        x.title = slash == std::string::npos ? x.score : x.score.substr(slash + 1);
+        if (size_t dot = x.title.rfind('.'); dot != std::string::npos && dot > 0)
+            x.title.erase(dot);
+    }
+    return 0;
+}
+
+int exportmode(const std::vector<std::string>& args, const sinstr& in)
+{
+    sexport x;
+    if (int rc = exportargs(args, x); rc != 0)
+        return rc;
+    const std::string& out = x.out;
     bool mid = hasext(out, ".mid") || hasext(out, ".midi");
-    if (!mid && !hasext(out, ".wav"))
-        return playerfail("the output file must end in .wav or .mid: " + out, 2);
+    bool xml = hasext(out, ".musicxml") || hasext(out, ".xml");
+    if (!mid && !xml && !hasext(out, ".wav"))
+        return playerfail("the output file must end in .wav, .mid or .musicxml: " + out, 2);
     std::vector<smusic> notes;
     std::string err;
-    if (readscore(score, notes, err) != 0)
+    if (readscore(x.score, notes, err) != 0)
         return playerfail(err);
-    if (mid)
-        return writefile(out, midibytes(notes, in.program), err) == 0 ? 0 : playerfail(err);
+    if (mid || xml) {
+        std::string bytes = mid ? midibytes(notes, in.program, x.beat, x.title)
+                                : musicxmlbytes(notes, in.program, x.beat, x.title);
+        return writefile(out, bytes, err) == 0 ? 0 : playerfail(err);
+    }
     sengine e;
-    playeropen(e, in);
+    if (int rc = playeropen(e, in); rc != 0)
+        return rc;
     if (writewav(out, e, scoreplan(notes, 0, scoreend(notes), 1.0, 0), err) != 0)
         return playerfail(err);
     return 0;
@@ -105,19 +176,27 @@ int exportmode(const std::string& score, const std::string& out, const sinstr& i
 int playerfail(const std::string& why, int status)
 {
     std::string s = "pellavine-beep: ";
-    for (char c : why)
-        s += (static_cast<unsigned char>(c) < 32 || c == 127) ? '?' : c;
+    s += visiblename(why);
     s += '\n';
     std::fputs(s.c_str(), stderr);
     return status;
 }
 
-void playeropen(sengine& e, const sinstr& in)
+int playeropen(sengine& e, const sinstr& in, fontfall* fall)
 {
     std::string note;
-    engineopen(e, in, note);
+    fontfall f = engineopen(e, in, note);
+    if (fall)
+        *fall = f;
+    if (in.fontgiven && (f == fontfall::nofont || f == fontfall::unloadable)) {
+        const std::string sine = "; playing the sine tone";
+        if (note.size() > sine.size() && note.compare(note.size() - sine.size(), sine.size(), sine) == 0)
+            note.resize(note.size() - sine.size()); // it does not: it stops
+        return playerfail(note, 2);
+    }
     if (!note.empty())
         playerfail(note);
+    return 0;
 }
 
 int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)
@@ -142,8 +221,8 @@ bool filemode(const std::vector<std::string>& args, const sinstr& in, int& statu
 {
     if (args.size() == 2 && args[0] == "--wav")
         status = wavmode(args[1], in);
-    else if (args.size() == 3 && args[0] == "--export")
-        status = exportmode(args[1], args[2], in);
+    else if (!args.empty() && args[0] == "--export")
+        status = exportmode(args, in);
     else
         return false;
     return true;

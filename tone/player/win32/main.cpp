@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep.exe: the tone player on Windows. Plays the request the editor
 // leaves in "beepset.tmp" through waveOut, or renders it, or a whole score,
 // to a WAV or MIDI file exactly as the player on other systems does.
@@ -19,7 +20,8 @@ const char* const usage =
     "Usage: pellavine-beep [INSTRUMENT]                play the request in .\\beepset.tmp\n"
     "       pellavine-beep [INSTRUMENT] --wav OUT.wav  render that request to a WAV file\n"
     "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.wav\n"
-    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid\n"
+    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid|OUT.musicxml\n"
+    "                      [--beat STEPS] [--title TEXT]\n"
     "       pellavine-beep --help\n"
     "INSTRUMENT: --instrument N|NAME  --soundfont PATH\n";
 
