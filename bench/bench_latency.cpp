@@ -608,6 +608,7 @@ int underruns(int seconds)
 
 int main(int argc, char** argv)
 {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     if (argc > 1 && std::string(argv[1]) == "--underruns")
         return underruns(argc > 2 ? std::max(std::atoi(argv[2]), 11) : 600);
     int presses = argc > 1 ? std::atoi(argv[1]) : 40;
