@@ -61,6 +61,13 @@ int startresident();
 // when there is no resident player or it has gone (it is then forgotten), or
 // the message could not be sent.
 bool tellresident(const std::string& message);
+// Whether a play message carries the request itself. The Windows player takes
+// a wake-up and reads the request from "beepset.tmp".
+#ifdef _WIN32
+inline constexpr bool RESIDENTCARRIESREQUEST = false;
+#else
+inline constexpr bool RESIDENTCARRIESREQUEST = true;
+#endif
 // Closes this process's end: the resident player ends by itself.
 void stopresident();
 // The lines the resident player has written back so far (each ended by

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A stand-in player: a script that logs its arguments, and as a resident
-// player writes `reply` back on its socket and stays.
+// player writes `reply` back on its socket and keeps what it is told.
 struct fakeplayer {
     // A folder of its own: a player of an earlier test may still be starting.
     std::string dir = fs::absolute("fakeplayer" + std::to_string(++made)).string();
@@ -32,7 +33,7 @@ struct fakeplayer {
         fs::create_directory(dir);
         std::ofstream(dir + "/beep") << "#!/bin/bash\necho \"$*\" >> " << dir << "/log\n"
                                      << "[ \"$1\" = --resident ] && { printf '" << reply
-                                     << "' >&\"$2\"; exec sleep 5 <&\"$2\"; }\nexit 0\n";
+                                     << "' >&\"$2\"; exec timeout 5 cat <&\"$2\" >" << dir << "/heard; }\nexit 0\n";
         fs::permissions(dir + "/beep", fs::perms::owner_all);
         setplayerpath(dir + "/beep");
     }
@@ -87,6 +88,14 @@ TEST(MendsTone, ARequestThatCannotBePutInPlaceIsSaidOnce)
         said += r.find("无法写入 beepset.tmp：不是普通文件") != std::string::npos;
     EXPECT_EQ(said, 1);
     EXPECT_EQ(leftovers(), 0u);
+    // The tones went to the resident player all the same, in its messages.
+    std::string heard;
+    for (int i = 0; i < 300 && std::count(heard.begin(), heard.end(), 'p') < 2; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream f(p.dir + "/heard");
+        heard.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), 'p'), 2) << heard;
     EXPECT_TRUE(fs::is_directory("beepset.tmp"));
     fs::remove_all("beepset.tmp");
     tones = stonestate{};
