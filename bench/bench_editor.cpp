@@ -142,10 +142,10 @@ void undobench(int n, int count)
     static int lastkey;
     marks.clear();
     lastkey = -1;
-    scr.io.key = [] {
+    scr.io.event = []() -> sevent {
         if (keys.empty()) {
             marks.push_back(cpusec());
-            return KEY_END;
+            return codeevent(KEY_END);
         }
         int k = keys.front();
         keys.pop_front();
@@ -153,10 +153,10 @@ void undobench(int n, int count)
         if (kind != lastkey)
             marks.push_back(cpusec());
         lastkey = kind;
-        return k;
+        return codeevent(k);
     };
     edit(te, false);
-    scr.io.key = nextkey;
+    scr.io.event = [] { return codeevent(nextkey()); };
     if (marks.size() != 4)
         return;
     const double edits = (marks[1] - marks[0]) * 1e6 / count;
@@ -180,17 +180,17 @@ void undomemory()
         keys.push_back(i % 2 == 0 ? ' ' : '\b');
     static size_t before, after;
     before = mallinfo2().uordblks;
-    scr.io.key = [] {
+    scr.io.event = []() -> sevent {
         if (keys.empty()) {
             after = mallinfo2().uordblks;
-            return KEY_END;
+            return codeevent(KEY_END);
         }
         int k = keys.front();
         keys.pop_front();
-        return k;
+        return codeevent(k);
     };
     edit(te, false);
-    scr.io.key = nextkey;
+    scr.io.event = [] { return codeevent(nextkey()); };
     std::printf("heap held by the history after 100,000 edits: %.2f MB (%zu steps of %zu bytes)\n",
                 static_cast<double>(after - before) / 1048576.0, te.hist.steps.size(), sizeof(sstep));
 }
@@ -206,7 +206,7 @@ int main()
         return 1;
     scr.io = conio{};
     scr.io.show = show;
-    scr.io.key = nextkey;
+    scr.io.event = [] { return codeevent(nextkey()); };
     scr.io.now = now;
     scr.io.sleep = [](int) {};
     (void)benchkey;
@@ -271,13 +271,13 @@ int main()
             keys.push_back(static_cast<unsigned char>(c));
         framebytes = framecells = 0;
         measuring = false;
-        scr.io.key = [] {
+        scr.io.event = []() -> sevent {
             if (keys.empty())
-                return KEY_END;
+                return codeevent(KEY_END);
             int c = keys.front();
             keys.pop_front();
             measuring = keys.empty() ? true : measuring;
-            return c;
+            return codeevent(c);
         };
         edit(te, false);
         std::printf("%-18s %6zu bytes %6zu cells  %.2f bytes/cell\n", name, framebytes, framecells,
@@ -290,7 +290,7 @@ int main()
     // A full repaint: a fresh screen, everything drawn.
     {
         keys.clear();
-        scr.io.key = nextkey;
+        scr.io.event = [] { return codeevent(nextkey()); };
         rinvalidate(screen);
         shown = Grid{};
         framebytes = framecells = 0;

@@ -54,10 +54,19 @@ void cflush()
         scr.io.show(scr);
 }
 
-int getch()
+sevent getev()
 {
     cflush();
-    return scr.io.key ? scr.io.key() : KEY_END;
+    return scr.io.event ? scr.io.event() : keyevent(KEY_END);
+}
+
+int getkey()
+{
+    for (;;) {
+        int k = evkey(getev());
+        if (k != KEY_NONE)
+            return k;
+    }
 }
 
 void Sleep(int ms)

@@ -4,6 +4,7 @@
 // terminal (or stays in memory, in tests) through the hooks in `io`, which are
 // called before every blocking key read or sleep. Line input is a widget of
 // its own above this layer (widgets/lineedit.h), on top of the key read.
+#include "console/event.h"
 #include "console/grid.h"
 #include "console/keys.h"
 #include "score/model.h"
@@ -18,10 +19,11 @@
 // for a real run; tests fill them in with scripted keys and a fake clock.
 struct conio {
     void (*show)(const Grid&) = nullptr;       // make the grid visible, in one write
-    int (*key)() = nullptr;                     // one key code as _getch gives it, or KEY_END
+    sevent (*event)() = nullptr;                // the next input event; evkind::end at the end
     void (*sleep)(int ms) = nullptr;
-    // Sleeps, but an Escape typed meanwhile ends the sleep and is taken out
-    // of the input (other keys stay for later reads); true then.
+    // Sleeps, but an Escape typed or a mouse button pressed meanwhile ends
+    // the sleep and is taken out of the input (other events stay for later
+    // reads); true then.
     bool (*sleepesc)(int ms) = nullptr;
     stimems (*now)() = nullptr;
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
@@ -43,7 +45,8 @@ void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Text padded with blanks to at least `width` columns ("%-17s" counted in columns).
 void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
-int getch();                                     // flushes, then one key code
+sevent getev();                                  // flushes, then the next input event
+int getkey();                                    // flushes, then the next key or ASCII character (evkey), KEY_END at the end; other events are skipped
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

@@ -232,7 +232,7 @@ int dlgrun(sdialog& d)
         d.redraw = {false, false, false};
         const sselect& cur = d.sllo[static_cast<size_t>(d.mouselo)];
         gotoxy(cur.x, cur.y);
-        d.tmp = getch();
+        d.tmp = getkey();
         if (d.tmp == KEY_END)
             break;
         if (d.tmp == KEY_SPACE || d.tmp == KEY_ENTER) {

@@ -40,7 +40,7 @@
 //   `drawbox` runs after the face, the title and `texts` are drawn, for
 //          fixed drawing that is not a plain text.
 // A hook may set `redraw` flags to ask for redraws on the next pass. A hook that
-// reads keys itself (getch) and meets KEY_END stores it in `tmp`: dlgrun then
+// reads keys itself (getkey) and meets KEY_END stores it in `tmp`: dlgrun then
 // ends with -1 like at the end of input in its own loop.
 //
 // Colours are console attributes: foreground + 16 x background.

@@ -11,9 +11,11 @@ struct sargs {
     argwhat what = argwhat::edit;
     std::string path; // the score to open; empty for a new one
     std::string why;  // for badoption: what is wrong with a player option
+    bool mouse = true; // the mouse is the editor's (--no-mouse or PELLAVINE_MOUSE=0 leave it to the terminal)
 };
 
-// --help and --version stand alone; "--" ends the options, so that a score
+// --help and --version stand alone; --no-mouse may come before or after
+// the score's name; "--" ends the options, so that a score
 // whose name begins with '-' can be named after it.
 sargs parseargs(const std::vector<std::string>& argv);
 

@@ -208,3 +208,11 @@ runend handlekey(seditor& ed, edrun& r, int k)
         switchfocus(r);
     return runend::goon;
 }
+
+runend handleevent(seditor& ed, edrun& r, const sevent& e)
+{
+    int k = evkey(e);
+    if (k == KEY_NONE)
+        return runend::goon;
+    return handlekey(ed, r, k);
+}

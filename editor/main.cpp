@@ -3,6 +3,7 @@
 //   pellavine            starts on a new score
 //   pellavine PATH       starts with the score at PATH (a new one saved there
 //                        when no file exists yet)
+//   pellavine --no-mouse  the mouse left to the terminal (for selecting text)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
 #include "editor/args.h"
@@ -34,6 +35,7 @@ const char* usage =
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
     "  --soundfont 路径    使用的 SoundFont 音色库\n"
+    "  --no-mouse  鼠标留给终端（用于选取文字）；PELLAVINE_MOUSE=0 同此\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
     "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
@@ -84,7 +86,7 @@ int main(int argc, char** argv)
     seditor ed;
     if (!arg.empty() && openarg(ed, arg) != 0)
         return 1;
-    if (int rc = termstart(); rc != 0)
+    if (int rc = termstart(args.mouse); rc != 0)
         return rc;
     int status = edit(ed, arg.empty());
     toneexit();

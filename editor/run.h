@@ -47,6 +47,9 @@ runend runcmd(seditor& ed, edrun& r, command c);
 
 // Acts on one key read with the focus where it is.
 runend handlekey(seditor& ed, edrun& r, int k);
+// Acts on one input event: a key or character as its key, a mouse report
+// where it points.
+runend handleevent(seditor& ed, edrun& r, const sevent& e);
 
 // Playback: startplay saves the cursor and view and hands the request to the
 // player; each playstep moves the marker one column and waits until it is

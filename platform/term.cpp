@@ -24,10 +24,14 @@ namespace {
 
 constexpr int infd = 0, outfd = 1;
 
-// Bytes that give the terminal back: default colours, cursor shown, the
-// original screen. Written from a fatal signal handler too, so a constant.
-constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
-constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
+// Bytes that give the terminal back: mouse reports and bracketed paste off,
+// default colours, cursor shown, the original screen. Written from a fatal
+// signal handler too, so a constant.
+constexpr char restorebytes[] = "\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[?2004l\x1b[0m\x1b[?25h\x1b[?1049l";
+constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h\x1b[?2004h";
+// Button presses, releases and drags reported with SGR coordinates (no
+// limit of 223 columns).
+constexpr char mousebytes[] = "\x1b[?1000h\x1b[?1002h\x1b[?1006h";
 
 const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
 
@@ -44,8 +48,9 @@ struct sterminal {
     Screen screen;
     const Grid* lastgrid = nullptr;
     bool small = false;   // the terminal is smaller than the screen; the notice shows
+    bool mouse = false;   // mouse reports asked for
     bool ended = false;   // the input has ended; every further read says so
-    std::deque<int> ahead; // keys typed during a sleep, for the reads after it
+    std::deque<sevent> ahead; // events read during a sleep, for the reads after it
     keydec dec;
     char inbuf[512];
     size_t inpos = 0, inlen = 0;
@@ -246,11 +251,16 @@ bool waitlarge()
         }
         if (!term.small)
             return true;
-        int k = keyread(term.dec);
-        if (k == KEY_END)
+        if (keyread(term.dec).kind == evkind::end) // typed while the screen could not be seen: dropped
             return false;
-        term.dec.next = -1; // typed while the screen could not be seen
     }
+}
+
+void writestart()
+{
+    writeall(startbytes, sizeof startbytes - 1);
+    if (term.mouse)
+        writeall(mousebytes, sizeof mousebytes - 1);
 }
 
 void setmodes(const termios& t)
@@ -281,50 +291,52 @@ void suspendnow()
     sigaction(SIGTSTP, &ours, nullptr);
     if (term.intty)
         setmodes(term.rawmodes);
-    writeall(startbytes, sizeof startbytes - 1);
+    writestart();
     self.winch = 1; // the size may have changed meanwhile; repaint everything
     if (term.lastgrid)
         termshow(*term.lastgrid);
 }
 
-int termkey()
+sevent termevent()
 {
     if (!term.ahead.empty()) {
-        int k = term.ahead.front();
+        sevent e = std::move(term.ahead.front());
         term.ahead.pop_front();
-        return k;
+        return e;
     }
     for (;;) {
         suspendnow();
         reapifended();
+        bool resized = self.winch != 0;
         if (!waitlarge())
-            return KEY_END;
-        int k = keyread(term.dec);
-        if (k == KEY_NONE)
-            continue; // a signal: look at the flags again
-        if (k >= 0 && term.small) {
-            term.dec.next = -1;
-            continue;
+            return keyevent(KEY_END);
+        if (resized) {
+            sevent e;
+            e.kind = evkind::resize;
+            return e;
         }
-        return k;
+        sevent e = keyread(term.dec);
+        if (e.kind == evkind::none || term.small)
+            continue; // a signal: look at the flags again
+        return e;
     }
 }
 
-// Decodes the keys typed so far into `ahead`, without waiting for more.
-// With `esc`, an Escape among them is taken out and ends the reading; true
-// then.
+// Decodes the events typed so far into `ahead`, without waiting for more.
+// With `esc`, an Escape or a mouse press among them is taken out and ends
+// the reading; true then.
 bool readahead(bool esc)
 {
     do {
-        int k = keyread(term.dec);
-        if (k == KEY_NONE)
+        sevent e = keyread(term.dec);
+        if (e.kind == evkind::none)
             break;
-        if (esc && k == KEY_ESC)
+        if (esc && (evkey(e) == KEY_ESC || (e.kind == evkind::mouse && e.mouse.action == maction::press)))
             return true;
-        term.ahead.push_back(k);
-        if (k == KEY_END)
+        term.ahead.push_back(e);
+        if (e.kind == evkind::end)
             break;
-    } while (term.dec.next >= 0 || !term.dec.held.empty() || term.inpos < term.inlen);
+    } while (!term.dec.held.empty() || term.inpos < term.inlen);
     return false;
 }
 
@@ -386,7 +398,7 @@ void termstop()
         }
 }
 
-int termstart()
+int termstart(bool mouse)
 {
     if (!isatty(outfd)) {
         std::fputs("pellavine: standard output is not a terminal\n", stderr);
@@ -456,11 +468,12 @@ int termstart()
         std::atexit(termstop);
         term.atexitdone = true;
     }
-    writeall(startbytes, sizeof startbytes - 1);
+    term.mouse = mouse;
+    writestart();
     checksize();
 
     scr.io.show = termshow;
-    scr.io.key = termkey;
+    scr.io.event = termevent;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
     scr.io.now = termnow;

@@ -4,6 +4,7 @@
 #include "console/width.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utf8proc.h>
 #include <vector>
 
@@ -13,7 +14,6 @@ namespace {
 // lone surrogate, which no decoded character can be) and written back as it
 // came.
 constexpr char32_t RAWBYTE = 0xDC00;
-constexpr int PREFIX_EXT = 224, PREFIX_FN = 0;
 
 bool israw(char32_t c) { return c >= RAWBYTE && c <= RAWBYTE + 0xFF; }
 
@@ -209,66 +209,74 @@ void utf8out(const std::vector<char32_t>& text, std::string& out)
 // What a key did to the line.
 enum class keystep { more, enter, ended };
 
-// A cursor or function key: the second code is read here. A 224 followed by
-// a byte that continues UTF-8 was the first byte of a character after all.
-keystep extended(lineeditor& e, int prefix)
+void namedkey(lineeditor& e, int k)
 {
-    int code = getch();
-    if (code == KEY_END)
-        return keystep::ended;
-    if (prefix == PREFIX_EXT && code >= 0xA0 && code <= 0xBF) { // a character from U+0800 to U+0FFF
-        e.byte(prefix);
-        e.byte(code);
-        return keystep::more;
-    }
-    if (prefix == PREFIX_FN)
-        return keystep::more;
-    if (code == LKEY_LEFT && e.cur > 0)
+    if (k == KEY_LEFT && e.cur > 0)
         e.cur--;
-    else if (code == LKEY_RIGHT && e.cur < e.text.size())
+    else if (k == KEY_RIGHT && e.cur < e.text.size())
         e.cur++;
-    else if (code == LKEY_HOME)
+    else if (k == KEY_HOME)
         e.cur = 0;
-    else if (code == LKEY_END)
+    else if (k == KEY_ENDKEY)
         e.cur = e.text.size();
-    else if (code == LKEY_DELETE && e.cur < e.text.size())
+    else if (k == KEY_DELETE && e.cur < e.text.size())
         e.erase(e.cur, e.cur + 1);
-    return keystep::more;
 }
 
 keystep onekey(lineeditor& e, int k)
 {
-    if (k == KEY_END)
-        return keystep::ended;
-    if (k < 0)
-        return keystep::more;
-    if (!e.pend.empty() && !continuation(k))
-        e.flushpend();
     switch (k) {
-    case LKEY_ENTER:
-    case LKEY_LINEFEED:
+    case KEY_ENTER:
+    case KEY_LINEFEED:
         return keystep::enter;
-    case PREFIX_EXT:
-    case PREFIX_FN:
-        return extended(e, k);
-    case LKEY_ESC:
+    case KEY_ESC:
         e.erase(0, e.text.size());
         break;
-    case LKEY_BACKSPACE:
+    case KEY_BACKSPACE:
         if (e.cur > 0)
             e.erase(e.cur - 1, e.cur);
         break;
-    case LKEY_CTRLU:
+    case KEY_CTRLU:
         e.erase(0, e.cur);
         break;
-    case LKEY_CTRLW:
+    case KEY_CTRLW:
         e.eraseword();
         break;
     default:
-        if (k >= 0x20 && k != 0x7F && k <= 0xFF)
-            e.byte(k);
+        if (keynamed(k))
+            namedkey(e, k);
     }
     return keystep::more;
+}
+
+// Typed or pasted text: its bytes, as typed.
+void typed(lineeditor& e, std::string_view text)
+{
+    for (char c : text) {
+        int b = static_cast<unsigned char>(c);
+        if (!e.pend.empty() && !continuation(b))
+            e.flushpend();
+        if (b >= 0x20 && b != 0x7F)
+            e.byte(b);
+    }
+}
+
+keystep oneevent(lineeditor& e, const sevent& ev)
+{
+    switch (ev.kind) {
+    case evkind::end:
+        return keystep::ended;
+    case evkind::chr:
+    case evkind::paste:
+        typed(e, ev.text);
+        return keystep::more;
+    case evkind::key:
+        if (!e.pend.empty())
+            e.flushpend();
+        return onekey(e, ev.key);
+    default:
+        return keystep::more;
+    }
 }
 
 } // namespace
@@ -281,7 +289,7 @@ lineresult lineedit(std::string& out, int width)
     for (;;) {
         e.follow();
         e.draw();
-        keystep st = onekey(e, getch());
+        keystep st = oneevent(e, getev());
         if (st == keystep::ended)
             return lineresult::ended;
         if (st == keystep::enter)
