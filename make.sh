@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Pellavine and starts the editor (./make.sh run) or runs every test
 # (./make.sh test), or builds the Debian package (./make.sh deb); ./make.sh
 # windows cross-compiles the Windows build and packs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Work per key in the editor, and bytes per frame on the terminal.
 //
 // Part 1: CPU time per key for 'd' within the view, 'd' past the right edge,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving and opening a score of 1,000,000 notes, beside plainly writing and
 // reading the same number of bytes.
 //   bench_files [FOLDER] [NOTES] [ROUNDS]

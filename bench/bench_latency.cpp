@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How soon the editor's sounds are heard, on the real editor in a
 // pseudo-terminal, with SDL's disk audio driver standing in for a sound card.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Playback timing: the editor plays 2,000 steps at speed 20 (5 ms a step)
 // with every frame written to a pseudo-terminal, and each marker step's frame
 // is timed against when that step is due. Prints the median and worst

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed and memory of the tone player on a long score.
 //
 //   bench_player [NOTES [OUT.wav]]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and the Debian package: `cmake --install` (prefix /usr/local
 # unless told otherwise, DESTDIR honoured) and `cpack -G DEB` (./make.sh deb).
 #
@@ -12,6 +13,7 @@ if(TARGET pellavine-beep)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/share/pellavine/说明.txt DESTINATION share/pellavine)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
+        ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/packaging/THIRD-PARTY.txt
         DESTINATION share/doc/pellavine)
 
 if(WIN32)

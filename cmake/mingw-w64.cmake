@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (POSIX threads
 # flavour, for std::thread), linked statically so that no DLL is shipped.
 set(CMAKE_SYSTEM_NAME Windows)

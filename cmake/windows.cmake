@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows build (cross-compiled with cmake/mingw-w64.cmake): the player on
 # waveOut with the sine tone, a UTF-8 manifest for both programs, the tests
 # that run under wine, and the zip for Windows users. Included from the top-level CMakeLists.txt.
@@ -51,7 +52,10 @@ add_custom_command(OUTPUT ${PV_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pellavine> $<TARGET_FILE:pellavine-beep> ${PV_ZIPDIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/share/pellavine/说明.txt ${PV_ZIPDIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/README-Windows.txt ${PV_ZIPDIR}/README.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/LICENSE ${PV_ZIPDIR}/LICENSE.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/THIRD-PARTY.txt ${PV_ZIPDIR}/THIRD-PARTY.txt
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip ${CMAKE_COMMAND} -E tar cf ${PV_ZIP} --format=zip pellavine
   DEPENDS pellavine pellavine-beep ${CMAKE_SOURCE_DIR}/share/pellavine/说明.txt ${CMAKE_SOURCE_DIR}/README-Windows.txt
+          ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/packaging/THIRD-PARTY.txt
   VERBATIM)
 add_custom_target(pvzip ALL DEPENDS ${PV_ZIP})

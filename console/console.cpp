@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/console.h"
 
 #include "console/width.h"

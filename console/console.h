@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Console primitives. Everything the program shows is drawn into the grid
 // `scr` with gotoxy, setcolor and text output; the grid reaches the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One input event, as the platform layer decodes it from the terminal's
 // bytes or the console's records: a key, a typed character, a mouse report,

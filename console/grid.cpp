@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/grid.h"
 
 #include "console/width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The screen as the program sees it: a grid of cells, each with its character
 // and console attribute. All drawing goes here; the terminal layer shows the

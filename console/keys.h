@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Key codes, named once. A control key is its byte (Enter 13, Esc 27,
 // Backspace 8 whichever of 8 and 127 the terminal sends); a key without a

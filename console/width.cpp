@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "console/width.h"
 
 #include <string>
@@ -79,3 +80,28 @@ std::string fitwidth(std::string_view s, int w)
     return out;
 }
 
+
+std::string visiblename(std::string_view s)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const size_t at = i;
+        char32_t c = u8next(s, i);
+        const bool bad = c == 0xFFFD && s.substr(at, i - at) != "\xEF\xBF\xBD";
+        if (bad || (steering(c) && c < 0x100)) {
+            unsigned v = bad ? static_cast<unsigned char>(s[at]) : static_cast<unsigned>(c);
+            out += "\\x";
+            out += hex[v >> 4];
+            out += hex[v & 15];
+        } else if (steering(c)) {
+            out += "\\u";
+            for (int sh = 12; sh >= 0; sh -= 4)
+                out += hex[(c >> sh) & 15];
+        } else {
+            out.append(s.substr(at, i - at));
+        }
+    }
+    return out;
+}

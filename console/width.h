@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Display widths of UTF-8 text, counted as the editor lays it out.
 #include <cstddef>
@@ -17,12 +18,24 @@ int colwidth(char32_t c);
 // its settings; after drawing one the cursor is moved explicitly.
 bool unsurewidth(char32_t c);
 
-// How a character shows on screen: control characters (C0, DEL and C1)
-// never reach the terminal and show as U+FFFD; every other character as itself.
-inline char32_t shownchar(char32_t c)
+// Characters that steer the terminal rather than show: C0, DEL, C1 and the
+// bidirectional embeddings, overrides and isolates (U+202A to U+202E, U+2066
+// to U+2069), which would turn the text after them around.
+inline bool steering(char32_t c)
 {
-    return (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) ? char32_t{0xFFFD} : c;
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }
+
+// How a character shows on screen: steering characters never reach the
+// terminal and show as U+FFFD; every other character as itself.
+inline char32_t shownchar(char32_t c) { return steering(c) ? char32_t{0xFFFD} : c; }
+
+// A path or name as it is printed or shown to the user: every steering
+// character as a visible escape ("\x1b", "\u202e"), every byte that is not
+// UTF-8 as "\xNN"; the rest as it is. Every name that
+// reaches the terminal goes through here.
+std::string visiblename(std::string_view s);
 
 // The longest head of s that takes at most w columns, padded with blanks to
 // exactly w columns (a wide character that would straddle the end is left

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Character widths and word classes from a table generated from utf8proc
 // (tools/genwidth.cpp), for builds that have no utf8proc library (the Windows

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/about.h"
 
 #include "console/console.h"
 #include "dialogs/dialog.h"
+#include "platform/fileio.h"
 #include "platform/proc.h"
 #include "console/width.h"
 
@@ -14,26 +16,19 @@ namespace {
 constexpr int BOXW = 36, BOXH = 16;
 constexpr int PANELW = 32;
 
-// Reads the whole file; false when it cannot be opened or read.
-bool slurp(const char* path, std::string& out)
+// Reads the help text with care: the working folder may be shared, so a
+// link, pipe or device planted under its name is refused (never followed or
+// waited for), and so is a file larger than HELPMAX.
+bool slurp(const std::string& path, std::string& out)
 {
-    std::FILE* f = std::fopen(path, "r");
-    if (!f)
-        return false;
-    out.clear();
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    return readwhole(path, out, nullptr, HELPMAX, linkmode::refuse).ok();
 }
 
 } // namespace
 
-void about()
+bool about()
 {
+    bool unopened = false;
     sdialog d;
     dlgplace(d, BOXW, BOXH);
     const int L = d.leftlo1, T = d.toplo1;
@@ -50,7 +45,7 @@ void about()
         std::string(" 开发人员：") + CREDITS.name,
         std::string(11, ' ') + CREDITS.name2,
         std::string(" 联系方式：") + CREDITS.contact,
-        "",
+        LICENCELINE,
     };
     for (int i = 0; i < 10; i++) {
         // Every line is exactly as wide as the panel, whatever the texts.
@@ -62,19 +57,20 @@ void about()
 
     dlgadd(d, dlgbutton(L + BOXW - 6, T + BOXH - 2, "确定"));
     dlgadd(d, dlgbutton(L + 2, T + BOXH - 2, "检查更新"));
-    d.act = [](sdialog& dd, int i) -> int {
+    d.act = [&unopened](sdialog& dd, int i) -> int {
         if (i == 0) {
             dlgpress(dd, 0, 10);
             return 0;
         }
         dlgpress(dd, 1, 0);
-        openurl(UPDATEURL);
+        unopened = !openurl(UPDATEURL);
         Sleep(10);
         dd.redraw.items = true;
         return -1;
     };
     dlgrun(d);
     setcolor(PLAINCOL);
+    return unopened;
 }
 
 int cpause()
@@ -100,7 +96,7 @@ bool help()
     setcolor(PLAINCOL);
     std::string text;
     std::vector<std::string> paths = helppaths(exedir());
-    if (std::none_of(paths.begin(), paths.end(), [&](const std::string& p) { return slurp(p.c_str(), text); })) {
+    if (std::none_of(paths.begin(), paths.end(), [&](const std::string& p) { return slurp(p, text); })) {
         cput(" ________________________________ \n");
         cput("*错误:                           *\n");
         cput("*       读取帮助文件失败！       *\n");

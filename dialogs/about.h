@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The about box and the help text.
 #include <string>
@@ -12,11 +13,20 @@ struct scredits {
 };
 inline constexpr scredits CREDITS{"Pellavine 开发组", "Pellavine Team", "github.com/pellavine"};
 
+// The licence, on the about box's last panel line.
+inline constexpr const char* LICENCELINE = " 许可证：MIT（见 LICENSE 文件）";
+
 // The version as the about box writes it.
 inline constexpr const char* ABOUTVERSION = "v1.0 Preview 2";
 
 // The page opened by the update command and the about box's update button.
 inline constexpr const char* UPDATEURL = "https://github.com/pellavine/pellavine/releases";
+// What the status row says when no browser could be opened for it.
+inline constexpr const char* UPDATEMSG = "请用浏览器打开 https://github.com/pellavine/pellavine/releases";
+// What the status row says when the help command could not read the text.
+inline constexpr const char* HELPFAILMSG = "帮助文件无法读取";
+// The most of the help text that is read; a larger file is refused.
+inline constexpr unsigned HELPMAX = 64 * 1024;
 
 // The help text: the working folder's HELPFILE first, then SHAREDHELP
 // relative to the executable's folder (where `cmake --install` and the
@@ -30,11 +40,14 @@ std::vector<std::string> helppaths(const std::string& exedir);
 inline constexpr const char* PAUSEMSG = "请按任意键继续. . .";
 
 // The about box: name, version and credits, "确定" closes it, "检查更新"
-// opens the update page and keeps it open. Input ending closes it.
-void about();
+// opens the update page and keeps it open. Input ending closes it. True
+// when the update page was asked for and no browser could be opened.
+bool about();
 
 // Clears the screen and shows the help file (or, when it cannot be read, an
-// error box), then waits for a key. True when the file could not be read.
+// error box), then waits for a key. True when the file could not be read:
+// each of helppaths() was missing, not a regular file (a link, pipe or
+// device is not followed or opened), larger than HELPMAX or unreadable.
 bool help();
 
 // Shows PAUSEMSG and waits for one key; an extended key (two codes) counts as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/dialog.h"
 
 #include "console/console.h"
@@ -188,7 +189,8 @@ std::string dlgfield(sdialog& d, int i, int width)
     gotoxy(it.x, it.y);
     cpad("", width);
     gotoxy(it.x, it.y);
-    getline(line, width);
+    const bool keep = d.keeptext && static_cast<size_t>(i) < d.text.size();
+    getline(line, width, keep ? std::string_view(d.text[static_cast<size_t>(i)]) : std::string_view());
     setcolor(PLAINCOL);
     return line;
 }

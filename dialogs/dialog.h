@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The dialog component. Every dialog of the editor is a modal box drawn in the
 // middle of the screen over whatever is there, with items (buttons and
@@ -98,6 +99,7 @@ struct sdialog {
     std::vector<sdlgtext> texts;   // the other fixed texts
     std::vector<int> fieldw;       // per item: width of a text field; 0 or missing: a button
     std::vector<std::string> text; // per item: what a text field holds, whole, as typed
+    bool keeptext = false;         // a field's line input starts with what it holds (to correct it)
 
     std::function<int(sdialog&, int)> act;         // see above; unset: dlgact
     std::function<void(sdialog&, int, bool)> draw; // see above; unset: the default look

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's dialogs, built on the dialog component of dialog.h.
 #include "dialogs/dialog.h"
@@ -24,6 +25,15 @@ enum class pathdlg { open, save };
 // `path` is untouched on cancel. Nothing else changes: the caller decides
 // what to do with the path (Open sets `filepath` only after the file was read).
 bool slfile(pathdlg mode, std::string& path);
+
+// What the save dialog holds from one showing to the next: the typed folder
+// and name, and why the last save failed (shown in the box; "" for none).
+struct ssaveform {
+    std::string folder, name, failure;
+};
+// The save dialog as slfile(pathdlg::save) shows it, opening with the
+// fields of `form` and its failure; on 确定 `form` keeps what was typed.
+bool savedialog(ssaveform& form, std::string& path);
 
 // The unsaved-changes dialog: "取消" (focus at first) returns false, "放弃"
 // true, "保存" wipes the box, runs Save and returns whether it completed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/filecmd.h"
 
 #include "dialogs/dialogs.h"
@@ -29,47 +30,44 @@ fileres openfile(sdoc& doc, sview& view)
     if (o.res == fileres::done)
         view = viewof(o.head);
     else
-        doc.failure = failtext("打开失败", o.notscore ? "不是乐谱文件" : failcause(o.err));
+        doc.failure = failtext("打开失败", openfailure(o).c_str());
+    if (o.res == fileres::done && o.extbytes > 0)
+        doc.failure = EXTDROPMSG; // not a failure: said once all the same
     return o.res;
+}
+
+// Save as: the save dialog until a save succeeds or the user cancels. A
+// failed save brings the dialog back with what was typed and why it failed;
+// the path becomes the score's only once the file is written, so a failure
+// leaves the old path and the unsaved state as they were.
+fileres saveas(sdoc& doc, sview& view)
+{
+    ssaveform form;
+    for (;;) {
+        std::string path;
+        if (savedialog(form, path))
+            return fileres::cancelled;
+        fileerr why = fileerr::ok;
+        if (savescore(doc, view, path, &why) == fileres::done) {
+            doc.filepath = path;
+            return fileres::done;
+        }
+        form.failure = failtext("保存失败", failcause(why));
+    }
 }
 
 fileres savefile(sdoc& doc, sview& view, bool ask)
 {
-    if (doc.filepath.empty() || ask) {
-        std::string path;
-        if (slfile(pathdlg::save, path))
-            return fileres::cancelled;
-        doc.filepath = path;
-    }
+    if (doc.filepath.empty() || ask)
+        return saveas(doc, view);
     fileerr why = fileerr::ok;
     fileres r = savescore(doc, view, doc.filepath, &why);
     if (r != fileres::done)
-        doc.failure = failtext("保存失败", doc.filepath.empty() ? "" : failcause(why));
+        doc.failure = failtext("保存失败", failcause(why));
     return r;
 }
 
 } // namespace
-
-const char* failcause(fileerr e)
-{
-    switch (e) {
-    case fileerr::diskfull:
-        return "磁盘已满";
-    case fileerr::noperm:
-        return "没有权限";
-    case fileerr::notregular:
-        return "不是普通文件";
-    case fileerr::missing:
-        return "文件不存在";
-    case fileerr::toolarge:
-        return "文件太大";
-    case fileerr::ok:
-    case fileerr::stopped:
-    case fileerr::other:
-        break;
-    }
-    return "";
-}
 
 fileres ffile(sdoc& doc, sview& view, fmode mode)
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The open and save dialogs.
 #include "dialogs/dialogs.h"
 
@@ -106,7 +107,7 @@ static bool opendlg(std::string& path)
 
 // The save dialog, 70 x 10: a folder field, a name field followed by the
 // fixed ".pvx", 取消 and 确定.
-static bool savedlg(std::string& path)
+bool savedialog(ssaveform& form, std::string& path)
 {
     sdialog d;
     dlgplace(d, 70, 10);
@@ -115,12 +116,18 @@ static bool savedlg(std::string& path)
     d.texts.push_back({2, 3, "路径(请将要保存到的文件夹拖拽至此处):"});
     d.texts.push_back({2, 5, "文件名:"});
     d.texts.push_back({64, 6, ".pvx", 112});
-    dlgadd(d, dlgtextfield(L + 2, T + 4, "", 66), 66);
-    dlgadd(d, dlgtextfield(L + 2, T + 6, "", 61), 61);
+    if (!form.failure.empty()) { // why the box came back, left of the buttons
+        d.texts.push_back({2, 8, dlgfit(form.failure, 56), FACECOL});
+        d.keeptext = true; // the typed path is there to be corrected
+    }
+    dlgadd(d, dlgtextfield(L + 2, T + 4, form.folder, 66), 66, form.folder);
+    dlgadd(d, dlgtextfield(L + 2, T + 6, form.name, 61), 61, form.name);
     dlgadd(d, dlgbutton(L + 59, T + 8, "取消"));
     dlgadd(d, dlgbutton(L + 64, T + 8, "确定"));
     if (dlgrun(d) != 3)
         return true;
+    form.folder = d.text[0];
+    form.name = d.text[1];
     const std::string& typed = d.text[0];
     std::string dir = typed;
     if (!dir.empty() && dir.front() == '"')
@@ -141,5 +148,6 @@ static bool savedlg(std::string& path)
 
 bool slfile(pathdlg mode, std::string& path)
 {
-    return mode == pathdlg::open ? opendlg(path) : savedlg(path);
+    ssaveform form;
+    return mode == pathdlg::open ? opendlg(path) : savedialog(form, path);
 }

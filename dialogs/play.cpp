@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The play settings dialog.
 //
 //   请设置播放参数：

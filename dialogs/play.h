@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The play settings dialog: where playback starts and stops, and how fast.
 #include "score/doc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The unsaved-changes dialog.
 #include "dialogs/dialogs.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "editor/args.h"
 
 #include "tone/launch.h"

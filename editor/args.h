@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's command line: the player's options (--instrument,
 // --soundfont) taken out, then --help, --version, "--" and the score's name.

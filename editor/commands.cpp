@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every command of the editor, run in one place: the menu's items and the
 // keys that stand for a command (Ctrl+C) come here with a `command`.
 #include "editor/run.h"
@@ -15,7 +16,8 @@ runend runcmd(seditor& ed, edrun& r, command c)
     case command::none:
         break;
     case command::about:
-        about();
+        if (about())
+            doc.failure = UPDATEMSG;
         break;
     case command::quit:
         if (doc.filesaved || filenotsaved(doc, view))
@@ -49,10 +51,12 @@ runend runcmd(seditor& ed, edrun& r, command c)
             startplay(ed, r);
         break;
     case command::help:
-        help();
+        if (help())
+            doc.failure = HELPFAILMSG;
         break;
     case command::update:
-        openurl(UPDATEURL);
+        if (!openurl(UPDATEURL))
+            doc.failure = UPDATEMSG;
         break;
     }
     return runend::goon;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor loop: one pass brings the view into line with the cursor
 // (follow), paints the whole screen from the records (paint) and reads one
 // key (or, during playback, advances the position marker).
@@ -121,6 +122,8 @@ runend editrun(seditor& ed, bool fresh)
         if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
             r.msg = std::move(ed.doc.failure);
             ed.doc.failure.clear();
+        } else if (r.msg.empty()) { // news of the sound, once, until the next key
+            r.msg = tonenote();
         }
         follow(ed, r);
         paint(ed, r);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor: the state a program run owns and passes down, and the editor
 // loop over it.

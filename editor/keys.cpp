@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's keys: one handler that knows where the focus is.
 #include "editor/run.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pellavine: a melody editor for the text terminal.
 //
 //   pellavine            starts on a new score
@@ -6,6 +7,7 @@
 //   pellavine --no-mouse  the mouse left to the terminal (for selecting text)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
+#include "console/width.h"
 #include "editor/args.h"
 #include "editor/editor.h"
 #include "files/files.h"
@@ -30,6 +32,7 @@ const char* usage =
     "  b           试听光标所在行的音高    回车  播放设置\n"
     "  Ctrl+S      保存                    Tab   菜单栏（a d w s 移动，回车选择）\n"
     "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
+    "  Esc         播放时停止播放\n"
     "  c           重新开始                Ctrl+C 退出\n"
     "\n"
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
@@ -54,10 +57,7 @@ int openarg(seditor& ed, const std::string& path)
         ed.view = viewof(o.head);
         return 0;
     }
-    if (o.notscore)
-        std::fprintf(stderr, "pellavine: %s 不是可以打开的乐谱: %s\n", path.c_str(), o.why.c_str());
-    else
-        std::fprintf(stderr, "pellavine: 无法打开 %s: %s\n", path.c_str(), o.why.c_str());
+    std::fprintf(stderr, "pellavine: 无法打开 %s：%s\n", visiblename(path).c_str(), openfailure(o).c_str());
     return 1;
 }
 
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     toneexit();
     termstop();
     if (!ed.recoverypath.empty())
-        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", ed.recoverypath.c_str());
+        std::fprintf(stderr, "pellavine: 未保存的修改已存入 %s\n", visiblename(ed.recoverypath).c_str());
     if (ed.lostwork)
         std::fprintf(stderr, "pellavine: 未保存的修改无处可存，已丢失\n");
     if (int sig = termsignal(); sig != 0)

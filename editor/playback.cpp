@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Playback from the editor: the marker runs across the staff on an absolute
 // schedule while the player sounds the score.
 #include "editor/run.h"

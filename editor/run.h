@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The state of one editor run and the drawing steps of a pass. Internal to
 // the editor; tests include it to look at a run from the inside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's screen: frame, staff with keyboard column, scroll bars, time
 // ruler, note name, notes and the cursor's column line.
 #include "editor/run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/files.h"
 
 #include "platform/fileio.h"
@@ -35,17 +36,61 @@ sview viewof(const pvxhead& head)
     return v;
 }
 
+const char* faultcause(pvxfault f)
+{
+    switch (f) {
+    case pvxfault::none:
+        return "";
+    case pvxfault::toolarge:
+        return "文件太大";
+    case pvxfault::shorthead:
+        return "文件在文件头中途结束";
+    case pvxfault::noendmarker:
+        return "文件在结束标记之前结束";
+    case pvxfault::shortnote:
+        return "文件在音符记录中途结束";
+    case pvxfault::toomany:
+        return "音符多于乐谱所能容纳的数目";
+    case pvxfault::negext:
+        return "音符的扩展数据长度为负";
+    case pvxfault::extpastend:
+        return "音符的扩展数据超出文件末尾";
+    case pvxfault::extlarge:
+        return "扩展数据超过上限";
+    case pvxfault::negstart:
+        return "音符开始于乐谱开头之前";
+    case pvxfault::secondend:
+        return "有第二个结束音符";
+    case pvxfault::zerolength:
+        return "音符短于一个时间步";
+    case pvxfault::offstaff:
+        return "音符不在五线谱上";
+    case pvxfault::noend:
+        return "缺少结束音符";
+    case pvxfault::overlap:
+        return "音符顺序错乱或互相重叠";
+    }
+    return "";
+}
+
+std::string openfailure(const sopened& o)
+{
+    if (o.notscore)
+        return std::string("不是乐谱文件：") + faultcause(o.fault);
+    return failcause(o.err);
+}
+
 sopened openscore(sdoc& doc, const std::string& path)
 {
     sopened out;
     std::string bytes;
-    if (iores r = readwhole(path, bytes, &out.why); !r) {
+    if (iores r = readwhole(path, bytes, nullptr, PVXMAXSIZE); !r) {
         out.err = r.why;
         return out;
     }
     pvxscore s;
-    out.why = pvxread(bytes, s);
-    if (!out.why.empty()) {
+    out.fault = pvxdecode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), s);
+    if (out.fault != pvxfault::none) {
         out.notscore = true;
         return out;
     }
@@ -59,6 +104,7 @@ sopened openscore(sdoc& doc, const std::string& path)
     doc.gen++;
     out.res = fileres::done;
     out.head = s.head;
+    out.extbytes = s.extbytes;
     return out;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The score file commands on a document: open, save, start afresh, and the
 // recovery file. They read the cursor and view to store them, and hand back
@@ -21,11 +22,21 @@ struct sopened {
     fileres res = fileres::failed;
     bool notscore = false;       // on failure: the file was read but holds no score the editor can take
     fileerr err = fileerr::ok;   // on failure to read: why
-    std::string why;             // on failure: what is wrong, in the system's words
+    pvxfault fault = pvxfault::none; // when notscore: what is wrong with it
     pvxhead head;    // on success: the cursor and view stored with the score, clamped
+    int64_t extbytes = 0; // on success: extension bytes the file holds, which a save drops
 };
 
-// Reads and decodes the score at `path` once. On success the document holds
+// The words for what is wrong with a file that is not a score.
+const char* faultcause(pvxfault f);
+// Why the score could not be opened, in the editor's words:
+// "文件不存在", "不是乐谱文件：文件在音符记录中途结束", ...
+std::string openfailure(const sopened& o);
+// What the status row says once after opening a file with extension bytes.
+inline constexpr const char* EXTDROPMSG = "此文件含有扩展数据，保存时将不保留";
+
+// Reads and decodes the score at `path` once; a file larger than PVXMAXSIZE
+// is refused before it is read (fileerr::toolarge). On success the document holds
 // it (`filepath` = path, `filever` the file's version, `filesaved` false only
 // when the notes had to be mended); on failure the document is untouched.
 sopened openscore(sdoc& doc, const std::string& path);

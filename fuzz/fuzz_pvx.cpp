@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the score file reader: any bytes must be either refused or
 // decoded into a score that keeps the ring's rules and survives a round trip.
 #include "score/pvx.h"
@@ -11,11 +12,22 @@ static void check(bool ok)
         std::abort();
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+// The size cap is decided before a byte is read: a claimed size past it is
+// refused with the data never touched (a null pointer would crash otherwise).
+static void sizecap(size_t size)
 {
     pvxscore s;
-    if (!pvxread(data, size, s).empty())
+    check(pvxdecode(nullptr, static_cast<size_t>(PVXMAXSIZE) + 1 + size, s) == pvxfault::toolarge);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    sizecap(size);
+    pvxscore s;
+    if (pvxdecode(data, size, s) != pvxfault::none)
         return 0;
+    check(size <= static_cast<size_t>(PVXMAXSIZE));
+    check(s.extbytes >= 0 && s.extbytes <= PVXMAXEXTALL);
 
     // Exactly one sentinel, and the notes in cyclic order without overlap.
     const size_t n = s.notes.size();
@@ -27,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             at = i;
         } else {
             check(s.notes[i].start >= 0 && s.notes[i].start < ENDSTART && s.notes[i].leng >= 1);
+            check(noterow(s.notes[i]) >= 0); // every note the staff can show
         }
     }
     check(sentinels == 1);

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the score file reader's fuzz target with clang and runs it.
 #   fuzz/run.sh [SECONDS] [BUILD_DIR]
 # Fails (non-zero status) on a crash, a sanitizer report, a leak or a hang.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "menu/command.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The commands of the editor, named once. The menu table keeps each item's
 // command string as its data; the string is turned into a `command` when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "menu/menu.h"
 
 #include "console/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The menu bar: its table of menus, the title shown as its second heading,
 // drawing and moving through it (toolbar), and the title line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The title line: typing a new title over the bar's second heading.
 #include "menu/menu.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/conkeys.h"
 
 #include "console/width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turning the input records of the Windows console (ReadConsoleInputW) into
 // input events (console/event.h), the same events the terminal decoder

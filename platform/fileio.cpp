@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Durable file operations: reading a whole file, replacing a file so that
 // the old content survives any failure, and creating a file that never
 // replaces another.
@@ -44,8 +45,11 @@ iores sysfail(int e)
     case EROFS:
         return fail(fileerr::noperm, e);
     case ENOENT:
-    case ENOTDIR:
         return fail(fileerr::missing, e);
+    case ENOTDIR:
+        return fail(fileerr::nofolder, e);
+    case ENAMETOOLONG:
+        return fail(fileerr::toolong, e);
     case EISDIR:
         return fail(fileerr::notregular, e);
     case EINTR:
@@ -112,6 +116,15 @@ std::string baseof(const std::string& p)
 {
     size_t s = p.find_last_of('/');
     return s == std::string::npos ? p : p.substr(s + 1);
+}
+
+// A missing name whose folder is missing too is a missing folder.
+iores sysfailat(int e, const std::string& path)
+{
+    struct stat st;
+    if (e == ENOENT && (::stat(dirof(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        return fail(fileerr::nofolder, e);
+    return sysfail(e);
 }
 
 // The file a path names once symbolic links are followed; the file itself
@@ -217,22 +230,72 @@ iores writeinplace(const std::string& dest, const std::string& bytes, const stop
     return closeres(fd);
 }
 
-// A new file beside `dest` for its next image, created exclusively; -1 and
-// errno when none can be.
+// Whether new files may be made as unnamed O_TMPFILE files (off in tests,
+// to try the named way that filesystems without O_TMPFILE take).
+bool tmpfileon = true;
+
+// A new file beside `dest` for its next image. Where the filesystem has
+// O_TMPFILE it has no name until it is complete (`tmp` stays empty), so a
+// killed save leaves nothing behind. Elsewhere it gets an unpredictable name
+// that says who made it, ".NAME.pellavine-XXXXXX", created exclusively
+// without following links (mkostemp). -1 and errno when none can be made.
 int opentemp(const std::string& dest, bool exists, std::string& tmp, const stopwatch& sw)
 {
     const std::string dir = dirof(dest);
+    const mode_t mode = exists ? 0600 : 0666;
+    tmp.clear();
+#ifdef O_TMPFILE
+    if (tmpfileon) {
+        int fd = openr(dir.c_str(), O_TMPFILE | O_WRONLY, sw, mode);
+        if (fd >= 0)
+            return fd;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return -1;
+    }
+#endif
     std::string base = baseof(dest);
     if (base.size() > 180)
         base.resize(180);
-    int fd = -1;
-    for (int i = 0; i < 1000 && fd < 0; i++) {
-        tmp = dir + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(i) + ".tmp";
-        fd = openr(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY, sw, exists ? 0600 : 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    tmp = dir + "/." + base + ".pellavine-XXXXXX";
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    if (!exists) { // mkostemp makes 0600: a new score gets 0666 less the umask
+        mode_t um = ::umask(022);
+        ::umask(um);
+        (void)::fchmod(fd, 0666 & ~um);
     }
     return fd;
+}
+
+// Gives a complete unnamed file (`tmp` empty) a name beside `dest` that no
+// one can guess, through its /proc link; a named one keeps its name.
+// 0, or -1 and errno.
+int nametemp(int fd, std::string& tmp, const std::string& dest)
+{
+    if (!tmp.empty())
+        return 0;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string base = baseof(dest);
+    if (base.size() > 180)
+        base.resize(180);
+    for (int tries = 0; tries < 100; tries++) {
+        unsigned char rnd[6];
+        if (::getentropy(rnd, sizeof rnd) != 0)
+            return -1;
+        std::string name = dirof(dest) + "/." + base + ".pellavine-";
+        for (unsigned char c : rnd)
+            name += letters[c % 62];
+        if (::linkat(AT_FDCWD, link.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            tmp = name;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // Gives the new file the old one's owner and permission bits. False when the
@@ -254,6 +317,8 @@ bool takeowner(int fd, const struct stat& st, iores& r)
 } // namespace
 
 void fileiostop() { self.stops.fetch_add(1); }
+
+void fileiotmpfile(bool on) { tmpfileon = on; }
 
 iores writefd(int fd, const std::string& bytes) { return writeall(fd, bytes.data(), bytes.size(), stopwatch{}); }
 
@@ -283,12 +348,13 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
         // The folder takes no new files, but the file itself is writable.
         if (exists && (errno == EACCES || errno == EPERM))
             return writeinplace(dest, bytes, sw);
-        return sysfail(errno);
+        return sysfailat(errno, dest);
     }
     auto drop = [&](iores r) {
         if (fd >= 0)
             ::close(fd);
-        ::unlink(tmp.c_str());
+        if (!tmp.empty())
+            ::unlink(tmp.c_str());
         return r;
     };
     if (exists) {
@@ -305,6 +371,8 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
         r = syncres(fd);
     if (!r)
         return drop(r);
+    if (nametemp(fd, tmp, dest) != 0)
+        return drop(sysfail(errno));
     int cfd = fd;
     fd = -1;
     if (iores c = closeres(cfd); !c)
@@ -316,7 +384,7 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
     return {};
 }
 
-iores writeplain(const std::string& path, const std::string& bytes)
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put)
 {
     const stopwatch sw;
     if (path.empty())
@@ -328,18 +396,36 @@ iores writeplain(const std::string& path, const std::string& bytes)
     // mkostemp creates exclusively (O_EXCL), so it never opens a link.
     int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
-        return sysfail(errno);
+        return sysfailat(errno, path);
     iores r = writeall(fd, bytes.data(), bytes.size(), sw);
-    iores c = closeres(fd);
-    if (r)
-        r = c;
     // rename replaces the name itself: a link there is replaced, never
     // followed.
     if (r && ::rename(tmp.c_str(), path.c_str()) != 0)
         r = sysfail(errno);
+    // The file as it stands now, its change time set by the rename: a file
+    // put there later differs even when it reuses the inode number.
+    struct stat st;
+    if (r && put && ::fstat(fd, &st) == 0)
+        *put = splainfile{true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                          static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, {}};
+    iores c = closeres(fd);
+    if (r)
+        r = c;
     if (!r)
         ::unlink(tmp.c_str());
     return r;
+}
+
+bool removeplain(const std::string& path, const splainfile& put)
+{
+    struct stat st;
+    if (!put.known || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int64_t ctime = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    if (static_cast<uint64_t>(st.st_dev) != put.dev || static_cast<uint64_t>(st.st_ino) != put.ino ||
+        ctime != put.ctime)
+        return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 std::string writenew(const std::string& path, const std::string& bytes, iores* res)
@@ -352,7 +438,7 @@ std::string writenew(const std::string& path, const std::string& bytes, iores* r
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            r = sysfail(errno);
+            r = sysfailat(errno, p);
             break;
         }
         r = writeall(fd, bytes.data(), bytes.size(), sw);
@@ -396,7 +482,7 @@ iores readwhole(const std::string& path, std::string& bytes, std::string* err, u
     auto failsys = [&](int e) {
         if (links == linkmode::refuse && e == ELOOP)
             return failtext(fail(fileerr::notregular, e), "not a regular file");
-        return failtext(sysfail(e), std::strerror(e));
+        return failtext(sysfailat(e, path), std::strerror(e));
     };
     if (path.empty())
         return failtext(fail(fileerr::missing, ENOENT), "no path");
@@ -446,5 +532,27 @@ iores readwhole(const std::string& path, std::string& bytes, std::string* err, u
     ::close(fd);
     buf.resize(got);
     bytes = std::move(buf);
+    return {};
+}
+
+iores readstart(const std::string& path, std::string& bytes, size_t n)
+{
+    const stopwatch sw;
+    bytes.clear();
+    int fd = openr(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY, sw);
+    if (fd < 0)
+        return sysfailat(errno, path);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(fileerr::notregular);
+    }
+    bytes.resize(n);
+    ssize_t got = ::pread(fd, bytes.data(), n, 0);
+    int e = errno;
+    ::close(fd);
+    if (got < 0)
+        return sysfail(e);
+    bytes.resize(static_cast<size_t>(got));
     return {};
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Durable file operations: whole files read, replaced without losing the old
 // content on failure, and created without ever replacing another file.
@@ -11,7 +12,9 @@ enum class fileerr {
     diskfull,   // no room left on the disk or in the quota
     noperm,     // the file or its folder may not be written (or read)
     notregular, // a folder, device, pipe or socket; or a link where none may be
-    missing,    // the file or a folder on its path does not exist
+    missing,    // the file does not exist
+    nofolder,   // a folder on its path does not exist (or is not a folder)
+    toolong,    // the name is longer than the system allows
     toolarge,   // larger than the reader's limit
     stopped,    // a stop signal came while the operation waited
     other,
@@ -35,11 +38,18 @@ enum class linkmode { follow, refuse };
 iores readwhole(const std::string& path, std::string& bytes, std::string* err = nullptr,
                   uint64_t limit = uint64_t(1) << 30, linkmode links = linkmode::follow);
 
+// Reads at most the first `n` bytes of a regular file (opened without
+// blocking; a pipe or device fails with notregular).
+iores readstart(const std::string& path, std::string& bytes, size_t n);
+
 // Replaces the file at `path` with `bytes` so that the old content survives
 // any failure.
 // The image goes to a new file beside the old one (same owner and permission
 // bits; a new file gets 0666 less the umask), which is flushed and renamed
-// over it, and the folder is flushed. A symbolic link is followed and its
+// over it, and the folder is flushed. The new file has no name until it is
+// complete where the filesystem allows (O_TMPFILE), else an unpredictable
+// one, ".NAME.pellavine-XXXXXX", made exclusively; names others planted
+// there are never in the way. A symbolic link is followed and its
 // target replaced. A file with several hard links, and a file in a folder
 // that takes no new files, is written in place instead. An existing file the
 // user may not write fails with noperm; a folder, device or pipe with
@@ -52,7 +62,22 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
 // following a link: a fresh file beside it, created exclusively, is renamed
 // onto the name, so a link placed there is replaced, not written through.
 // Not flushed to disk (for short-lived files such as the player's request).
-iores writeplain(const std::string& path, const std::string& bytes);
+// `put`, when given, remembers which file it put there, for removeplain.
+struct splainfile {
+    bool known = false;
+    uint64_t dev = 0, ino = 0; // the file itself (POSIX)
+    int64_t ctime = 0;         // and its change time in ns, for an inode number used again
+    std::string bytes;         // what it holds (Windows, where no inode is at hand)
+};
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put = nullptr);
+// Removes `path` when it is still the file writeplain put there: a regular
+// file, not a link, the same file (its inode; on Windows its bytes). True
+// when it was removed; another file of that name is never touched.
+bool removeplain(const std::string& path, const splainfile& put);
+
+// The words for why a file could not be read or written, after "："
+// ("文件夹不存在", "没有权限", ...); empty when there is nothing more to say.
+const char* failcause(fileerr e);
 
 // Creates `path` (or path.1, path.2, ... when it exists) with the bytes,
 // flushed to disk; never replaces a file or follows a link. Returns the name
@@ -74,6 +99,10 @@ std::vector<std::string> recoveryfolders();
 // Writes all of `bytes` to an open descriptor through short writes and
 // interruptions; an interruption after a stop was noted ends it.
 iores writefd(int fd, const std::string& bytes);
+
+// Whether writewhole may make unnamed temporary files (O_TMPFILE); tests
+// turn it off to try the named way.
+void fileiotmpfile(bool on);
 
 // Notes that the program was asked to stop. Safe to call from a signal
 // handler. A write or read that is waiting gives up (fileerr::stopped) when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turning the bytes a terminal sends into input events (console/event.h):
 // characters (UTF-8, a whole character to an event), control keys, the

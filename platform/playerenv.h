@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the tone player needs from the system: stop signals recorded, the
 // editor that started it watched, short sleeps, the clock, and a quiet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/proc.h"
 #include "platform/process.h"
 
@@ -340,7 +341,7 @@ void stopplayers()
             killpg(c.pid, SIGTERM);
 }
 
-void openurl(const std::string& url)
+bool openurl(const std::string& url)
 {
 #ifdef __APPLE__
     std::string opener = findinpath("open");
@@ -349,9 +350,25 @@ void openurl(const std::string& url)
 #endif
     if (opener.empty() || url.empty()) {
         reapchildren();
-        return;
+        return false;
     }
-    spawn({opener, url}, false);
+    pid_t pid = spawn({opener, url}, false);
+    if (pid < 0)
+        return false;
+    // An opener hands the address over and ends, or starts the browser and
+    // stays; one that finds nothing to open with ends with a failure at once.
+    for (int waited = 0; waited < OPENERWAITMS; waited += 20) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            std::erase_if(self.children, [&](const schild& c) { return c.pid == pid; });
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+        if (r < 0)
+            return true; // reaped elsewhere: nothing more to learn
+        usleep(20000);
+    }
+    return true;
 }
 
 void procreset()
@@ -416,6 +433,25 @@ bool wakeresident()
         stopresident(); // the player has gone
         return false;
     }
+}
+
+std::vector<std::string> residentreplies()
+{
+    static std::string held; // a line not yet complete
+    std::vector<std::string> lines;
+    if (self.residentfd < 0)
+        return lines;
+    char buf[256];
+    ssize_t n;
+    while ((n = recv(self.residentfd, buf, sizeof buf, MSG_DONTWAIT)) > 0 && held.size() < 4096)
+        held.append(buf, static_cast<size_t>(n));
+    for (size_t nl; (nl = held.find('\n')) != std::string::npos;) {
+        lines.push_back(held.substr(0, nl));
+        held.erase(0, nl + 1);
+    }
+    if (held.size() >= 4096)
+        held.clear();
+    return lines;
 }
 
 void stopresident()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Starting and stopping other programs. Nothing here goes through a shell.
 #include <string>
@@ -13,8 +14,11 @@ constexpr int MAXPLAYERS = 8;
 void startplayer();
 // Sends SIGTERM to every player this process started that still runs.
 void stopplayers();
-// Opens a web address in the desktop's browser, detached; the result is ignored.
-void openurl(const std::string& url);
+// Opens a web address in the desktop's browser, detached. False when no
+// opener can be started or it gives up at once (it ended unsuccessfully
+// within OPENERWAITMS, as one without a browser to hand the address to does).
+bool openurl(const std::string& url);
+constexpr int OPENERWAITMS = 1000;
 
 // Where startplayer looks for the player: `pellavine-beep` in the folder of
 // the running executable, or the path given to setplayerpath ("" restores
@@ -56,5 +60,8 @@ int startresident();
 bool wakeresident();
 // Closes this process's end: the resident player ends by itself.
 void stopresident();
+// The lines the resident player has written back so far (each ended by
+// "\n"), without waiting; empty when there are none.
+std::vector<std::string> residentreplies();
 // Sets a variable of the environment every player is started with.
 void setplayerenv(const std::string& name, const std::string& value);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What this process holds of the system: the signals it has received, as
 // the handlers record them, and the programs it has started, until they are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where unsaved work goes when the program must end: the same order on
 // every system, with the system's own folders last.
 #include "platform/fileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/render.h"
 
 #include "console/width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turning the grid into terminal output: what the terminal shows is kept as a
 // second grid, and a frame is the bytes that change the terminal from that to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/term.h"
 
 #include "console/console.h"
@@ -33,7 +34,10 @@ constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h\x1b[?2004h";
 // limit of 223 columns).
 constexpr char mousebytes[] = "\x1b[?1000h\x1b[?1002h\x1b[?1006h";
 
-const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27";
+const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27，或按 Ctrl+C 退出";
+// Below it once a Ctrl+C was let through and the program still waits for a
+// key: a question (unsaved changes) is open on the screen nobody can see.
+const char* const smallasks = "有一个问题等待回答：请放大窗口";
 
 // The terminal as this program holds it. One record for the process: the
 // terminal is one, and the exit paths (atexit, the fatal signal handler)
@@ -49,6 +53,8 @@ struct sterminal {
     const Grid* lastgrid = nullptr;
     bool small = false;   // the terminal is smaller than the screen; the notice shows
     bool mouse = false;   // mouse reports asked for
+    bool ctrlcgone = false; // a Ctrl+C was let through while the notice showed
+    bool askshown = false;  // the notice says since that a question waits
     bool ended = false;   // the input has ended; every further read says so
     std::deque<sevent> ahead; // events read during a sleep, for the reads after it
     keydec dec;
@@ -204,6 +210,10 @@ void shownotice()
 {
     std::string s = "\x1b[97;40m\x1b[2J\x1b[H";
     s += smallnotice;
+    if (term.ctrlcgone) {
+        s += "\r\n";
+        s += smallasks;
+    }
     writeall(s);
     rinvalidate(term.screen);
 }
@@ -244,15 +254,30 @@ bool waitlarge()
     for (;;) {
         if (self.stopsig || term.ended)
             return false;
+        if (term.small && term.ctrlcgone && !term.askshown) {
+            term.askshown = true;
+            shownotice();
+        }
         if (self.winch) {
             checksize();
             if (!term.small && term.lastgrid)
                 termshow(*term.lastgrid);
         }
-        if (!term.small)
+        if (!term.small) {
+            term.ctrlcgone = term.askshown = false;
             return true;
-        if (keyread(term.dec).kind == evkind::end) // typed while the screen could not be seen: dropped
+        }
+        sevent e = keyread(term.dec); // typed while the screen could not be seen: dropped
+        if (e.kind == evkind::end)
             return false;
+        if (evkey(e) == KEY_CTRLC) { // the way out works here too
+            if (!term.ctrlcgone) {
+                term.ctrlcgone = true;
+                term.ahead.push_back(e);
+                return true;
+            }
+            shownotice(); // asked again: say why nothing happens
+        }
     }
 }
 
@@ -310,6 +335,11 @@ sevent termevent()
         bool resized = self.winch != 0;
         if (!waitlarge())
             return keyevent(KEY_END);
+        if (!term.ahead.empty()) { // a Ctrl+C let through the notice
+            sevent e = std::move(term.ahead.front());
+            term.ahead.pop_front();
+            return e;
+        }
         if (resized) {
             sevent e;
             e.kind = evkind::resize;
@@ -401,7 +431,7 @@ void termstop()
 int termstart(bool mouse)
 {
     if (!isatty(outfd)) {
-        std::fputs("pellavine: standard output is not a terminal\n", stderr);
+        std::fputs("pellavine: 标准输出不是终端\n", stderr);
         return 1;
     }
     if (self.active)

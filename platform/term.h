@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The real terminal: raw keys, frames drawn from the grid, sleeping and the
 // clock, and putting everything back on the way out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX file names are bytes: the arguments and names pass through as they are.
 #include "platform/utf8.h"
 

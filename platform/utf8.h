@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line and the C library's file calls with UTF-8 file names on
 // every system (Windows otherwise gives and takes them in its ANSI code page).

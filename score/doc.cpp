@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/doc.h"
 
 void docclear(sdoc& doc)

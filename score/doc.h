@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The document: the score being edited and what is known of its file.
 #include "score/model.h"

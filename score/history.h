@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The undo history of one document: each step is one change to the notes,
 // stored as the note before and after it with the cursor and view around

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/instrument.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The instruments a melody can sound with: a General MIDI program chosen by
 // number or short name, or the plain sine tone. Shared by the editor, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The score model: notes, staff rows, time units. Plain code without I/O,
 // shared by the editor, the score files and the tone player.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pitches to frequencies, and the text of the requests handed to the tone
 // player.
 #include "score/pitch.h"

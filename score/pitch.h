@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pitches to frequencies, and the text of the requests handed to the tone
 // player through "beepset.tmp". Pure code, shared by the editor and the player.

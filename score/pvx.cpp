@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/pvx.h"
 
 #include <algorithm>
@@ -62,11 +63,50 @@ std::string pvxwrite(const pvxhead& head, const std::vector<smusic>& q)
     return out;
 }
 
-std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
+const char* pvxfaulttext(pvxfault f)
+{
+    switch (f) {
+    case pvxfault::none:
+        return "";
+    case pvxfault::toolarge:
+        return "the file is larger than any score";
+    case pvxfault::shorthead:
+        return "the file ends inside the header";
+    case pvxfault::noendmarker:
+        return "the file ends before the end marker";
+    case pvxfault::shortnote:
+        return "the file ends inside a note";
+    case pvxfault::toomany:
+        return "more notes than a score can hold";
+    case pvxfault::negext:
+        return "a note has a negative extension";
+    case pvxfault::extpastend:
+        return "a note's extension runs past the end of the file";
+    case pvxfault::extlarge:
+        return "more extension bytes than a score may carry";
+    case pvxfault::negstart:
+        return "a note starts before the beginning";
+    case pvxfault::secondend:
+        return "a second end note";
+    case pvxfault::zerolength:
+        return "a note is shorter than one step";
+    case pvxfault::offstaff:
+        return "a note lies off the staff";
+    case pvxfault::noend:
+        return "the end note is missing";
+    case pvxfault::overlap:
+        return "notes out of order or overlapping";
+    }
+    return "";
+}
+
+pvxfault pvxdecode(const unsigned char* data, size_t size, pvxscore& out)
 {
     const uint64_t n = size;
+    if (n > static_cast<uint64_t>(PVXMAXSIZE))
+        return pvxfault::toolarge;
     if (n < PVXHEAD)
-        return "the file ends inside the header";
+        return pvxfault::shorthead;
     pvxscore s;
     s.head.ver = get32(data);
     s.head.mousex = get32(data + 4);
@@ -83,14 +123,14 @@ std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
     s.notes.reserve(static_cast<size_t>(std::min<uint64_t>((n - pos) / PVXREC, PVXMAXREC)));
     for (;;) {
         if (n - pos < 4)
-            return "the file ends before the end marker";
+            return pvxfault::noendmarker;
         int start = get32(data + pos);
         if (start == -1)
             break; // anything after the end marker is not read
         if (n - pos < PVXREC)
-            return "the file ends inside a note";
+            return pvxfault::shortnote;
         if (++records > PVXMAXREC)
-            return "more notes than a score can hold";
+            return pvxfault::toomany;
         smusic m;
         m.start = start;
         m.leng = get32(data + pos + 4);
@@ -101,13 +141,16 @@ std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
         int ext = get32(data + pos + 17);
         pos += PVXREC;
         if (ext < 0)
-            return "a note has a negative extension";
+            return pvxfault::negext;
         if (static_cast<uint64_t>(ext) > n - pos)
-            return "a note's extension runs past the end of the file";
+            return pvxfault::extpastend;
+        s.extbytes += ext;
+        if (ext > PVXMAXEXT || s.extbytes > PVXMAXEXTALL)
+            return pvxfault::extlarge;
         pos += static_cast<uint64_t>(ext);
 
         if (m.start < 0)
-            return "a note starts before the beginning";
+            return pvxfault::negstart;
         if (m.start > ENDSTART) { // beyond the end of the score
             s.dropped++;
             s.changed = true;
@@ -115,21 +158,23 @@ std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
         }
         if (m.start == ENDSTART && m.leng == 0) {
             if (sentinel >= 0)
-                return "a second end note";
+                return pvxfault::secondend;
             if (!issentinel(m) || rise > 1)
                 s.changed = true;
             m = SENTINEL;
             sentinel = static_cast<int64_t>(s.notes.size());
         } else {
             if (m.leng < 1)
-                return "a note is shorter than one step";
+                return pvxfault::zerolength;
+            if (noterow(m) < 0)
+                return pvxfault::offstaff;
             if (rise > 1)
                 s.changed = true;
         }
         s.notes.push_back(m);
     }
     if (sentinel < 0)
-        return "the end note is missing";
+        return pvxfault::noend;
 
     // Read cyclically from just after the sentinel, every note must end at
     // or before the next one starts. The sentinel itself is the last.
@@ -138,10 +183,15 @@ std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
         const smusic& a = s.notes[(static_cast<size_t>(sentinel) + k) % cnt];
         const smusic& b = s.notes[(static_cast<size_t>(sentinel) + k + 1) % cnt];
         if (static_cast<int64_t>(a.start) + a.leng > b.start)
-            return "notes out of order or overlapping";
+            return pvxfault::overlap;
     }
     out = std::move(s);
-    return {};
+    return pvxfault::none;
+}
+
+std::string pvxread(const unsigned char* data, size_t size, pvxscore& out)
+{
+    return pvxfaulttext(pvxdecode(data, size, out));
 }
 
 std::string pvxread(const std::string& bytes, pvxscore& out)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The score queue `music`, used as a ring that the editor turns so that the
 // note at the cursor is at the back.

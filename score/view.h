@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where the editor looks at the score: the rows and time steps shown, and the
 // cursor. Score files store these with the notes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A straightforward queue of notes, turned exactly as the editor's ring is
 // described: the oracle the real ring is compared with.

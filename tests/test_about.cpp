@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The about box and the help text.
 #include "console/console.h"
 #include "dialogs/about.h"
@@ -65,7 +66,7 @@ TEST_F(About, BoxShowsNameVersionAndCredits)
             nullptr,
             nullptr,
             nullptr,
-            "",
+            " 许可证：MIT（见 LICENSE 文件）",
         };
         for (int i = 0; i < 10; i++) {
             std::string row = grow(scr, T + 3 + i, L + 2, L + 34);
@@ -186,7 +187,7 @@ TEST_F(Help, WithoutTheFileShowsTheErrorBox)
 
 TEST_F(Help, TheShippedHelpTextFitsTheScreen)
 {
-    fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "share/pellavine" / HELPFILE;
+    fs::path shipped = fs::path(PV_SOURCE_DIR) / "share/pellavine" / HELPFILE;
     ASSERT_TRUE(fs::exists(shipped)) << shipped;
     fs::copy_file(shipped, HELPFILE);
     std::vector<std::string> lines;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console input records as ReadConsoleInputW gives them, turned into the
 // same events as the terminal's bytes.
 #include "platform/conkeys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dialog component and the unsaved-changes dialog, driven by keys.
 #include "testio.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The open and save dialogs, driven by keys and typed lines.
 #include "testio.h"
 

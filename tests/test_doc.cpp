@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands on a document alone: no editor, no screen, no view but
 // the one handed in to be stored.
 #include "files/files.h"
@@ -44,7 +45,7 @@ TEST(Document, SavedAndOpenedAgainGivesTheSameScoreAndTheViewItWasSavedWith)
 
     sdoc e;
     sopened o = openscore(e, "a.pvx");
-    ASSERT_EQ(o.res, fileres::done) << o.why;
+    ASSERT_EQ(o.res, fileres::done) << openfailure(o);
     // The same notes in the same cyclic order: located alike, the two
     // documents write the same bytes.
     d.music.locate(0);
@@ -72,7 +73,7 @@ TEST(Document, AFailedOpenLeavesTheDocumentAsItWasAndSaysWhy)
         sopened o = openscore(d, c.path);
         EXPECT_EQ(o.res, fileres::failed) << c.path;
         EXPECT_EQ(o.notscore, c.notscore) << c.path;
-        EXPECT_FALSE(o.why.empty()) << c.path;
+        EXPECT_FALSE(openfailure(o).empty()) << c.path;
         EXPECT_EQ(scorebytes(d, STARTVIEW), before) << c.path;
         EXPECT_EQ(d.filepath, "kept.pvx") << c.path;
         EXPECT_FALSE(d.filesaved) << c.path;

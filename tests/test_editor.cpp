@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor driven as a user drives it: keys in, screen cells and score out.
 #include "score/ring.h"
 #include "editor/editor.h"

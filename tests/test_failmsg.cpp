@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file command that fails says so on the status row until the next key;
 // one that is cancelled says nothing.
 #include "console/width.h"
@@ -57,11 +58,11 @@ TEST(FailureMessage, SaveAndOpenSayWhatWentWrong)
         const char* openpath;
         const char* msg;
     } cases[] = {
-        {"nowhere/a.pvx", nullptr, "保存失败：文件不存在"},
+        {"nowhere/a.pvx", nullptr, "保存失败：文件夹不存在"},
         {"afolder.pvx", nullptr, "保存失败：不是普通文件"},
         {"pipe.pvx", nullptr, "保存失败：不是普通文件"},
         {nullptr, "missing.pvx", "打开失败：文件不存在"},
-        {nullptr, "junk.pvx", "打开失败：不是乐谱文件"},
+        {nullptr, "junk.pvx", "打开失败：不是乐谱文件：文件在文件头中途结束"},
         {nullptr, "afolder.pvx", "打开失败：不是普通文件"},
     };
     for (const auto& c : cases) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations under attack: links planted where a request goes,
 // write-protected files, pipes and devices, stop signals, full disks and
 // folders that take no recovery file.
@@ -228,13 +229,15 @@ TEST_F(FileIoTest, FailuresSayWhy)
         iores got;
         fileerr want;
     } cases[] = {
-        {"write, no folder", writewhole(at("none/a.pvx"), "x"), fileerr::missing},
+        {"write, no folder", writewhole(at("none/a.pvx"), "x"), fileerr::nofolder},
         {"write, empty path", writewhole("", "x"), fileerr::missing},
         {"read, no file", readwhole(at("none"), bytes), fileerr::missing},
         {"read, folder", readwhole(dir, bytes), fileerr::notregular},
         {"read, limit", (spit(at("big"), "12345"), readwhole(at("big"), bytes, nullptr, 4)), fileerr::toolarge},
-        {"new, no folder", (writenew(at("none/r"), "x", &res), res), fileerr::missing},
-        {"plain, no folder", writeplain(at("none/beepset.tmp"), "x"), fileerr::missing},
+        {"new, no folder", (writenew(at("none/r"), "x", &res), res), fileerr::nofolder},
+        {"plain, no folder", writeplain(at("none/beepset.tmp"), "x"), fileerr::nofolder},
+        {"read, no folder", readwhole(at("none/a.pvx"), bytes), fileerr::nofolder},
+        {"write, name too long", writewhole(at(std::string(300, 'n')), "x"), fileerr::toolong},
         {"write, fine", writewhole(at("fine"), "x"), fileerr::ok},
     };
     for (auto& c : cases)

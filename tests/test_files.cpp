@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands driven as a user drives them (keys into the dialogs,
 // files on disk out), and the safe replacement of files.
 #include "console/console.h"
@@ -332,10 +333,11 @@ TEST_F(FileTest, SaveFailuresAreReportedAndKeepTheScoreUnsaved)
     keys.insert(keys.end(), {9, 9, 13});
     EXPECT_EQ(ffile(te.doc, te.view, fmode::saveas), fileres::cancelled);
     EXPECT_TRUE(te.doc.filepath.empty());
-    // A folder that does not exist: the path stays what the dialog set.
+    // A folder that does not exist: the dialog comes back (and is cancelled
+    // here), the score keeps no path.
     savetyping(dir + "/nowhere", "a");
-    EXPECT_EQ(ffile(te.doc, te.view, fmode::save), fileres::failed);
-    EXPECT_EQ(te.doc.filepath, dir + "/nowhere/a.pvx");
+    EXPECT_EQ(ffile(te.doc, te.view, fmode::save), fileres::cancelled);
+    EXPECT_EQ(te.doc.filepath, "");
     EXPECT_FALSE(te.doc.filesaved);
     // Empty path, a folder as the destination.
     EXPECT_EQ(savescore(te.doc, te.view, ""), fileres::failed);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The score file codec: exact bytes, record order, and every kind of file the
 // editor must refuse or repair.
 #include "platform/fileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line input: keys edited inside a field, the field's cells at every key read,
 // and the three places that read a line (dialog fields, the speed field, the
 // title).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu bar: drawing, movement, clipping, command dispatch and the title
 // editor, driven by requests and by keys through the editor.
 #include "console/console.h"

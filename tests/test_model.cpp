@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time units, staff rows, scroll-bar arithmetic, frequencies and the tone
 // requests.
 #include "score/model.h"

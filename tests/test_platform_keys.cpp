@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The input decoder: terminal bytes in, events out, with a scripted
 // byte source and clock.
 #include "console/console.h"

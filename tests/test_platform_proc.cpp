@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting players and the browser: detached, reaped, stoppable.
 #include "platform/proc.h"
 

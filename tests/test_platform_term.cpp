@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal layer's own housekeeping while it waits for a key: players
 // that end are reaped at once, not at the next key.
 #include "console/console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The play settings dialog, driven by keys and typed lines.
 #include "console/console.h"
 #include "score/ring.h"

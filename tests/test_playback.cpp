@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Playback from the editor with a fake clock: the request handed to the
 // player, the marker's schedule, page turns, the cursor row following the
 // melody and everything put back at the end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The score ring against a plain queue: order, current note and the
 // "reached a new note" signal must match after every operation.
 #include "score/ring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's instrument options: taken out of the command line, checked,
 // and handed to the players through the environment.
 #include "tone/launch.h"
@@ -43,13 +44,13 @@ struct ToneOptions : ::testing::Test {
 
 TEST_F(ToneOptions, TakenOutOfTheCommandLineAndHandedOn)
 {
-    sline l({"pellavine", "--instrument", "violin", "song.pvx", "--soundfont", "/x/gm.sf2"});
+    sline l({"pellavine", "--instrument", "violin", "song.pvx", "--soundfont", "/usr/share/sounds/sf2/TimGM6mb.sf2"});
     std::string err;
     ASSERT_EQ(toneoptions(l.argc, l.argv.data(), err), 0) << err;
     EXPECT_EQ(l.left(), (std::vector<std::string>{"pellavine", "song.pvx"}));
     EXPECT_EQ(l.argv[static_cast<size_t>(l.argc)], nullptr);
     EXPECT_EQ(env("PELLAVINE_INSTRUMENT"), "violin");
-    EXPECT_EQ(env("PELLAVINE_SOUNDFONT"), "/x/gm.sf2");
+    EXPECT_EQ(env("PELLAVINE_SOUNDFONT"), "/usr/share/sounds/sf2/TimGM6mb.sf2");
 
     sline plain({"pellavine", "--help"});
     ASSERT_EQ(toneoptions(plain.argc, plain.argv.data(), err), 0);
@@ -65,9 +66,14 @@ TEST_F(ToneOptions, WrongValuesAreRefused)
     } cases[] = {
         {{"pellavine", "--instrument", "kazoo"}, nullptr, "--instrument kazoo"},
         {{"pellavine", "--instrument", "128"}, nullptr, "--instrument 128"},
-        {{"pellavine", "--instrument"}, nullptr, "needs a value"},
-        {{"pellavine", "--soundfont"}, nullptr, "needs a value"},
+        {{"pellavine", "--instrument"}, nullptr, "后面缺少参数"},
+        {{"pellavine", "--soundfont"}, nullptr, "后面缺少参数"},
         {{"pellavine"}, "kazoo", "PELLAVINE_INSTRUMENT=kazoo"},
+        // A SoundFont given explicitly must be one: refused with the cause.
+        {{"pellavine", "--soundfont", "/no/such.sf2"}, nullptr, "--soundfont /no/such.sf2：文件夹不存在"},
+        {{"pellavine", "--soundfont", "/tmp/no-such.sf2"}, nullptr, "--soundfont /tmp/no-such.sf2：文件不存在"},
+        {{"pellavine", "--soundfont", "/tmp"}, nullptr, "--soundfont /tmp：不是普通文件"},
+        {{"pellavine", "--soundfont", "/etc/hostname"}, nullptr, "--soundfont /etc/hostname：不是 SoundFont 音色库"},
     };
     for (const auto& c : cases) {
         if (c.envvalue)

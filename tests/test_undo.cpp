@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Undo and redo, driven with keys as a user drives them: the score, the
 // cursor and what a save would write, checked against snapshots.
 #include "files/files.h"

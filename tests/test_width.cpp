@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Width rules, run by both the Linux build (utf8proc) and the Windows build
 // (the generated table): decoding, the interface's characters and samples of
 // wide, ambiguous and combining characters.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testio.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Scripted console io for tests: keys come from a queue (lines as their keys
 // and Enter), the clock is fake and a sleep advances it. tioreset() installs the hooks into `io`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes console/widthtable.inc: the code point ranges whose width, as the
 // editor counts it with utf8proc, is not 1, and the ranges of characters that
 // make words for the line editor. Run by `./make.sh widthtable` after

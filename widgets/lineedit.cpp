@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "widgets/lineedit.h"
 
 #include "console/console.h"
@@ -281,11 +282,14 @@ keystep oneevent(lineeditor& e, const sevent& ev)
 
 } // namespace
 
-lineresult lineedit(std::string& out, int width)
+lineresult lineedit(std::string& out, int width, std::string_view start)
 {
     out.clear();
     lineeditor e;
     e.f = openfield(width);
+    for (char b : start) // the text to correct, the cursor after it
+        e.byte(static_cast<unsigned char>(b));
+    e.flushpend();
     for (;;) {
         e.follow();
         e.draw();
@@ -299,4 +303,7 @@ lineresult lineedit(std::string& out, int width)
     return lineresult::entered;
 }
 
-bool getline(std::string& out, int width) { return lineedit(out, width) == lineresult::entered; }
+bool getline(std::string& out, int width, std::string_view start)
+{
+    return lineedit(out, width, start) == lineresult::entered;
+}

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor's own line input: input events read one by one (getev) and edited
 // inside a field of the screen, the same on every system. The text scrolls
 // within the field; nothing is drawn outside it.
 #include <string>
+#include <string_view>
 
 enum class lineresult {
     entered, // Enter ended the line
@@ -18,8 +20,10 @@ enum class lineresult {
 // before it, Enter ends the line. Control characters (C0 and C1) and other
 // extended keys are dropped. Bytes that are not UTF-8 are kept as typed and
 // shown as U+FFFD. At the end of input `out` is empty.
-lineresult lineedit(std::string& out, int width);
+// The line may start with the text `start` (a text to correct), the cursor
+// after it.
+lineresult lineedit(std::string& out, int width, std::string_view start = {});
 
 // One line typed into a field `width` columns wide at the cursor (lineedit);
 // false, with `out` empty, when input ended first.
-bool getline(std::string& out, int width);
+bool getline(std::string& out, int width, std::string_view start = {});

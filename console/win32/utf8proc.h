@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The part of utf8proc's interface the console layer uses, for builds
 // without the library: widths and word classes from the generated table

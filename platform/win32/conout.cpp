@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The classic console output: the grid's attributes are console attributes
 // already (foreground + 16 x background), so a frame is the grid's cells copied
 // into CHAR_INFO records and written with WriteConsoleOutputW.

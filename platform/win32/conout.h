@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Drawing the grid through the classic console API (cells written as CHAR_INFO
 // records), for consoles that do not interpret virtual-terminal output.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Durable file operations on Windows: paths are UTF-8 here and UTF-16 at every
 // call; a file is replaced through a flushed temporary file in its folder
 // moved over it with MoveFileExW, so the old content survives any failure.
@@ -10,6 +11,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <random>
 #include <atomic>
 #include <vector>
 
@@ -60,8 +62,11 @@ iores winfail(DWORD e)
     case ERROR_WRITE_PROTECT:
     case ERROR_PRIVILEGE_NOT_HELD:
         return fail(fileerr::noperm, e);
-    case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+        return fail(fileerr::nofolder, e);
+    case ERROR_FILENAME_EXCED_RANGE:
+        return fail(fileerr::toolong, e);
+    case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
@@ -123,15 +128,21 @@ std::string dirpart(const std::string& p)
 }
 
 // A new file beside `path`, created exclusively (never through a link or
-// reparse point placed at its name); its name in `tmp`.
+// reparse point placed at its name), with a name no one can guess that says
+// who made it: ".NAME.pellavine-XXXXXX"; its name in `tmp`.
 HANDLE opentemp(const std::string& path, std::wstring& tmp)
 {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::string base = path.substr(dirpart(path).size());
     if (base.size() > 180)
         base.resize(180);
-    const std::string stem = dirpart(path) + "." + base + "." + std::to_string(GetCurrentProcessId()) + ".";
-    for (int i = 0; i < 1000; i++) {
-        tmp = widen(stem + std::to_string(i) + ".tmp");
+    const std::string stem = dirpart(path) + "." + base + ".pellavine-";
+    std::random_device rnd; // the system's random source (rand_s)
+    for (int i = 0; i < 100; i++) {
+        std::string name = stem;
+        for (int k = 0; k < 6; k++)
+            name += letters[rnd() % 62];
+        tmp = widen(name);
         HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
             return h;
@@ -243,6 +254,8 @@ std::string withslash(const std::string& dir)
 
 } // namespace
 
+void fileiotmpfile(bool) {} // Windows names its temporary files always
+
 void fileiostop()
 {
     stops.fetch_add(1);
@@ -341,7 +354,7 @@ iores writewhole(const std::string& path, const std::string& bytes, bool durable
     return r;
 }
 
-iores writeplain(const std::string& path, const std::string& bytes)
+iores writeplain(const std::string& path, const std::string& bytes, splainfile* put)
 {
     const stopwatch sw;
     if (path.empty())
@@ -360,7 +373,17 @@ iores writeplain(const std::string& path, const std::string& bytes)
         r = lastfail();
     if (!r)
         DeleteFileW(tmp.c_str());
+    if (r && put)
+        *put = splainfile{true, 0, 0, 0, bytes};
     return r;
+}
+
+bool removeplain(const std::string& path, const splainfile& put)
+{
+    std::string now;
+    if (!put.known || !readwhole(path, now, nullptr, put.bytes.size(), linkmode::refuse) || now != put.bytes)
+        return false;
+    return DeleteFileW(widen(path).c_str()) != 0;
 }
 
 std::string writenew(const std::string& path, const std::string& bytes, iores* res)
@@ -388,4 +411,14 @@ std::vector<std::string> recoveryfolders()
         if (std::string d = envvar(name); !d.empty())
             dirs.push_back(withslash(d));
     return dirs;
+}
+
+iores readstart(const std::string& path, std::string& bytes, size_t n)
+{
+    // The whole file, then its head: Windows reads a SoundFont named on the
+    // command line this way once at the start.
+    iores r = readwhole(path, bytes, nullptr, uint64_t(1) << 32);
+    if (r && bytes.size() > n)
+        bytes.resize(n);
+    return r;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the tone player needs from Windows: console stop events recorded, the
 // editor that started it watched through a process handle, sleeps that a stop
 // cuts short, the clock, and a quiet standard error.

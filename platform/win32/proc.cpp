@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting and stopping other programs on Windows: CreateProcessW with no
 // window and no standard handles, players inside a job object that ends them
 // when the editor ends, and ShellExecuteW for web addresses. No command
@@ -210,12 +211,14 @@ void stopplayers()
     reapchildren();
 }
 
-void openurl(const std::string& url)
+bool openurl(const std::string& url)
 {
     reapchildren();
     if (url.empty())
-        return;
-    ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return false;
+    // ShellExecute reports success with a value above 32.
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr,
+                                                   SW_SHOWNORMAL)) > 32;
 }
 
 void procreset()
@@ -233,6 +236,7 @@ int startresident() { return -1; }
 bool wakeresident() { return false; }
 
 void stopresident() {}
+std::vector<std::string> residentreplies() { return {}; }
 
 // Players inherit this process's environment (CreateProcessW is given none).
 void setplayerenv(const std::string& name, const std::string& value)

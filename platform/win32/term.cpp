@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows console: frames written as virtual-terminal sequences in the
 // UTF-8 code page (or, where the console does not interpret them, as cells
 // through the classic console API), keys read as console input records, the

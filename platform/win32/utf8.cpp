@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line as Windows keeps it (UTF-16, from GetCommandLineW) and the
 // C runtime's wide file calls, so that Chinese names arrive whole whatever
 // the ANSI code page.

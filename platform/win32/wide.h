@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // UTF-8 inside the program, UTF-16 at every Win32 call: the conversions, and
 // a short text for a Win32 error code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The editor running in a pseudo-terminal, seen through libvterm: start it,
 // type keys, wait for what the screen shows, collect its exit status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor as it is installed: the help text found from the working folder
 // or beside the executable, and a smoke test of an installed editor (named by
 // PELLAVINE_EDITOR) started from a folder of its own.

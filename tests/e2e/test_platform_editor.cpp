@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor itself in a pseudo-terminal, seen through libvterm: the first
 // frame, one edit, the ways out, and the terminal given back.
 #include "console/console.h"
@@ -331,7 +332,12 @@ TEST(CommandLine, HelpVersionAndAScoreThatCannotBeOpened)
     EXPECT_EQ(out, "");
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     EXPECT_NE(err.find(bad), std::string::npos) << err;
+    // In Chinese, with the true cause.
+    EXPECT_EQ(err, "pellavine: 无法打开 " + bad + "：不是乐谱文件：文件在文件头中途结束\n");
     unlink(bad.c_str());
+    err.clear();
+    EXPECT_EQ(runpiped("", out, err), 1);
+    EXPECT_EQ(err, "pellavine: 标准输出不是终端\n");
 }
 
 TEST(CommandLine, ANewScoreSavesWhereTheArgumentSaysAndOpensAgain)
@@ -420,4 +426,67 @@ TEST(Editor, EscapeStopsPlayback)
     ASSERT_TRUE(s.finish());
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     unlink(path.c_str());
+}
+
+namespace {
+
+// A score whose reading drops a note past its end: it opens with unsaved
+// changes, so the exit asks first.
+std::string mendedscore(const std::string& path)
+{
+    std::string b;
+    auto le = [&](int v) {
+        for (int i = 0; i < 4; i++)
+            b += static_cast<char>(static_cast<uint32_t>(v) >> (8 * i) & 0xff);
+    };
+    for (int v : {2, 0, 55, 40, 0, 100})
+        le(v);
+    for (int v : {3600005, 1, 3, 1}) // beyond the end: dropped
+        le(v);
+    b += '\0';
+    le(0);
+    for (int v : {3600000, 0, 0, 0})
+        le(v);
+    b += '\0';
+    le(0);
+    le(-1);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+    return path;
+}
+
+} // namespace
+
+// Ctrl+C leaves the small-window notice: at once for a saved score; with
+// unsaved changes the question waits (the notice says so), and a hangup
+// then still writes the recovery file, whose name is printed with its
+// control characters made visible.
+TEST(Editor, CtrlCLeavesTheSmallWindowNotice)
+{
+    {
+        session s(80, 24);
+        ASSERT_TRUE(s.until([&] { return s.term.row(0).find("或按 Ctrl+C 退出") != std::string::npos; }))
+            << s.screen();
+        s.send("\x03");
+        ASSERT_TRUE(s.finish()) << s.screen();
+        ASSERT_TRUE(WIFEXITED(s.status));
+        EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    }
+    std::string dir = scratchdir();
+    std::string score = mendedscore(dir + "/odd\x1b]0;x\x07\xE2\x80\xAEname.pvx");
+    session s(80, 24, score);
+    ASSERT_TRUE(s.until([&] { return s.term.row(0).find("终端窗口太小") != std::string::npos; })) << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.until([&] { return s.term.row(1).find("有一个问题等待回答") != std::string::npos; }))
+        << s.screen();
+    kill(s.pid, SIGHUP);
+    ASSERT_TRUE(s.finish()) << s.screen();
+    ASSERT_TRUE(WIFEXITED(s.status));
+    EXPECT_EQ(WEXITSTATUS(s.status), 128 + SIGHUP);
+    EXPECT_EQ(access((score + ".save").c_str(), F_OK), 0) << "the recovery file beside the score";
+    const std::string said = s.out.substr(s.out.rfind("未保存的修改已存入"));
+    EXPECT_NE(said.find("odd\\x1b]0;x\\x07\\u202ename.pvx.save"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\x07'), std::string::npos);
+    EXPECT_EQ(said.find("\xE2\x80\xAE"), std::string::npos);
 }

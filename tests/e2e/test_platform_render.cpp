@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frames as a real terminal shows them: the renderer's bytes go into libvterm
 // and every cell (character and colours), the cursor and the pen must equal
 // the grid.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A terminal in memory (libvterm) to feed output to and read cells back from.
 #include "console/grid.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "helpers.h"
 
 #include "score/pvx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the player tests share: rendering, measuring rendered sound, temporary
 // folders, and running the pellavine-beep program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep playing through SDL, as the editor starts it. SDL's disk
 // audio driver stands in for a sound card: it takes the sound at the pace of
 // a real device and writes it to a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scores and requests rendered to files from the command line.
 #include "helpers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Instruments: choosing one, finding a SoundFont, falling back to the sine
 // tone, the mixer that lets requests sound together, and the instrument
 // reaching WAV and MIDI files.
@@ -5,7 +6,10 @@
 
 #include "score/pitch.h"
 
+#include "score/pvx.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -231,15 +235,35 @@ TEST(PlayerInstrument, ThePianoReachesTheWavFileAndIsNotASine)
     rmtree(dir);
 }
 
-TEST(PlayerInstrument, ABrokenSoundFontIsSaidOnceAndTheSineSounds)
+// A broken SoundFont in PELLAVINE_SOUNDFONT: the next candidate that loads
+// sounds instead. Given with --soundfont, it is an error with the cause.
+TEST(PlayerInstrument, ABrokenSoundFontGivesWayOrIsAnError)
 {
     std::string dir = tempdir(), err;
     writebytes(dir + "/bogus.sf2", "RIFF....sfbk");
-    std::vector<int16_t> x = wavof(dir, {"--soundfont", dir + "/bogus.sf2", "--instrument", "2"}, {}, err);
-    ASSERT_EQ(x.size(), 5u * 4800) << err;
-    EXPECT_EQ(x, render(tone(440, 5)));
-    EXPECT_EQ(err.rfind("pellavine-beep: FluidSynth cannot load the SoundFont ", 0), 0u) << err;
-    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
+    if (!installedfont().empty()) {
+        std::vector<int16_t> want = wavof(dir, {"--instrument", "2"}, {}, err);
+        std::vector<int16_t> x = wavof(dir, {"--instrument", "2"}, {"PELLAVINE_SOUNDFONT=" + dir + "/bogus.sf2"}, err);
+        EXPECT_EQ(x, want) << "the system's SoundFont, not the sine: " << err;
+        EXPECT_NE(x, render(tone(440, 5)));
+    }
+    for (const std::string& font : {dir + "/bogus.sf2", dir + "/missing.sf2"}) {
+        writebytes(dir + "/beepset.tmp", "1 0 0 440 5");
+        EXPECT_EQ(runbeep(dir, {"--soundfont", font, "--wav", "x.wav"}, {}, err), 2) << font;
+        EXPECT_NE(err.find(font), std::string::npos) << err;
+        EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
+    }
+    rmtree(dir);
+}
+
+// A score larger than any valid one is refused before it is read.
+TEST(PlayerInstrument, AScoreLargerThanAnyIsRefused)
+{
+    std::string dir = tempdir(), err;
+    writebytes(dir + "/big.pvx", "");
+    ASSERT_EQ(truncate((dir + "/big.pvx").c_str(), PVXMAXSIZE + 1), 0);
+    EXPECT_EQ(runbeep(dir, {"--export", "big.pvx", "big.mid"}, {}, err), 1);
+    EXPECT_NE(err.find("file too large"), std::string::npos) << err;
     rmtree(dir);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading "beepset.tmp": both request forms as the editor writes them, and
 // what the player does with text that is not a request.
 #include "helpers.h"

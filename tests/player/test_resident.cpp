@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The resident player of an editor run, started and woken through the
 // platform's process functions as the editor does it: one process for many
 // requests, tones over each other, a playback replacing a playback, and its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rendered sound itself: pitch, where notes begin and end, silence,
 // clean edges.
 #include "helpers.h"

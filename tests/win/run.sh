@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Windows build checked against the Linux build, under wine: the unit
 # tests, the width rules, the player's WAV and MIDI files, and the editor's
 # smoke run (the saved score byte for byte). Needs build/ (Linux) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pvsmoke DIR PROGRAM [ARGS...]: runs the editor (the Linux binary, or the
 // Windows one under wine) in a pseudo-terminal of 108 x 27 inside DIR with the
 // score name "smoke.pvx", waits for the first frame, types a few staff keys,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The classic console output: the records a grid becomes (attributes, wide
 // characters, characters beyond 16 bits), the rows a frame rewrites, and a
 // frame read back cell by cell from a console buffer of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor's command line as Windows gives it: the player's options taken
 // out of the arguments read once in UTF-8, the rest read as on Linux.
 #include "editor/args.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 file operations: Chinese file and folder names, replacing a file
 // so the old one survives a failure, the reasons of failures, the request
 // file never written through a link, stops ending a blocked write, and

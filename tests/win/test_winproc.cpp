@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting players on Windows: inside the editor's job object, with the
 // arguments passed whole (and read back whole in UTF-8), at most eight, and
 // ended by stopplayers.

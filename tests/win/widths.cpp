@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pvwidths FILE...: every distinct character of the files, with the columns
 // the console layer gives it and whether the terminal may draw it otherwise,
 // one "U+XXXX WIDTH UNSURE" line each in code point order. The Linux and the

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 // The command line shared by the tone players of every system.
 #include "tone/player/cli.h"
 
+#include "console/width.h"
 #include "platform/playerenv.h"
 
 #include <algorithm>
@@ -35,7 +37,9 @@ const char* const HELPINSTRUMENT =
     "                     organ, guitar, violin, flute, clarinet, trumpet, voice;\n"
     "                     tone plays the sine tone. PELLAVINE_INSTRUMENT when not\n"
     "                     given.\n"
-    "  --soundfont PATH   the SoundFont to try first\n";
+    "  --soundfont PATH   the SoundFont to use; it alone is tried, and one that\n"
+    "                     cannot be loaded is an error (exit status 2).\n"
+    "                     PELLAVINE_SOUNDFONT names one to try first instead.\n";
 
 const char* const HELPFILES =
     "  --wav OUT.wav      write the request's sound, all of it, to a 16-bit mono\n"
@@ -76,7 +80,8 @@ int wavmode(const std::string& out, const sinstr& in)
     if (reqplan(r, 0, plan, err) != 0)
         return playerfail(err);
     sengine e;
-    playeropen(e, in);
+    if (int rc = playeropen(e, in); rc != 0)
+        return rc;
     if (writewav(out, e, plan, err) != 0)
         return playerfail(err);
     return 0;
@@ -94,7 +99,8 @@ int exportmode(const std::string& score, const std::string& out, const sinstr& i
     if (mid)
         return writefile(out, midibytes(notes, in.program), err) == 0 ? 0 : playerfail(err);
     sengine e;
-    playeropen(e, in);
+    if (int rc = playeropen(e, in); rc != 0)
+        return rc;
     if (writewav(out, e, scoreplan(notes, 0, scoreend(notes), 1.0, 0), err) != 0)
         return playerfail(err);
     return 0;
@@ -105,19 +111,27 @@ int exportmode(const std::string& score, const std::string& out, const sinstr& i
 int playerfail(const std::string& why, int status)
 {
     std::string s = "pellavine-beep: ";
-    for (char c : why)
-        s += (static_cast<unsigned char>(c) < 32 || c == 127) ? '?' : c;
+    s += visiblename(why);
     s += '\n';
     std::fputs(s.c_str(), stderr);
     return status;
 }
 
-void playeropen(sengine& e, const sinstr& in)
+int playeropen(sengine& e, const sinstr& in, fontfall* fall)
 {
     std::string note;
-    engineopen(e, in, note);
+    fontfall f = engineopen(e, in, note);
+    if (fall)
+        *fall = f;
+    if (in.fontgiven && (f == fontfall::nofont || f == fontfall::unloadable)) {
+        const std::string sine = "; playing the sine tone";
+        if (note.size() > sine.size() && note.compare(note.size() - sine.size(), sine.size(), sine) == 0)
+            note.resize(note.size() - sine.size()); // it does not: it stops
+        return playerfail(note, 2);
+    }
     if (!note.empty())
         playerfail(note);
+    return 0;
 }
 
 int lateplan(const sreq& r, int64_t readyms, splan& plan, std::string& err)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every tone player program shares on its command line: the common
 // parts of its help, its one-line complaints, and the modes that write a
@@ -18,8 +19,9 @@ extern const char* const HELPFILES;
 // returns `status`.
 int playerfail(const std::string& why, int status = 1);
 // Makes `e` sound `in`; says once on standard error when it falls back to
-// the sine tone.
-void playeropen(sengine& e, const sinstr& in);
+// the sine tone. A SoundFont given with --soundfont that cannot be loaded is
+// an error: 2 after saying why; otherwise 0, with the fallback in `fall`.
+int playeropen(sengine& e, const sinstr& in, fontfall* fall = nullptr);
 // What a request plays now. A score stretch begins as far into its range as
 // the request is old, in step with the editor's marker; a tone skips only the
 // time it waited for the player to become ready at `readyms`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The mixer of requests and the two ways it sounds them: the sine tone, and
 // a General MIDI SoundFont through the synthesiser of fluid.h.
 #include "tone/player/player.h"
@@ -110,12 +111,48 @@ void rendersine(sengine& e, int16_t* out, size_t n)
 
 sengine::~sengine() { fluidfree(fl); }
 
-void engineopen(sengine& e, const sinstr& in, std::string& note)
+const char* fontfallword(fontfall f)
 {
-    if (in.program == SINETONE)
+    switch (f) {
+    case fontfall::none:
+        return "none";
+    case fontfall::nosynth:
+        return "nosynth";
+    case fontfall::nofont:
+        return "nofont";
+    case fontfall::unloadable:
+        return "unloadable";
+    }
+    return "none";
+}
+
+fontfall engineopen(sengine& e, const sinstr& in, std::string& note)
+{
+    if (in.program == SINETONE) {
         engineload(e, SINETONE, "", note);
-    else
-        engineload(e, in.program, firstfile(soundfonts(in.soundfont)), note);
+        return fontfall::none;
+    }
+    if (!fluidmissing().empty()) {
+        engineload(e, in.program, "", note);
+        return fontfall::nosynth;
+    }
+    const std::vector<std::string> fonts =
+        in.fontgiven ? std::vector<std::string>{in.soundfont} : soundfonts(in.soundfont);
+    // The first that loads; every one that exists is tried.
+    std::string why;
+    for (const std::string& f : fonts) {
+        if (firstfile({f}).empty()) {
+            if (in.fontgiven)
+                why = "the SoundFont " + f + " cannot be read";
+            continue;
+        }
+        engineload(e, in.program, f, note);
+        if (enginesynth(e))
+            return fontfall::none;
+        why = why.empty() ? note : why;
+    }
+    note = why.empty() ? "no SoundFont found; playing the sine tone" : why;
+    return why.empty() ? fontfall::nofont : fontfall::unloadable;
 }
 
 void engineload(sengine& e, int program, const std::string& soundfont, std::string& note)

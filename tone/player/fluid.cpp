@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont synthesiser of tone/player/fluid.h on FluidSynth.
 #include "tone/player/fluid.h"
 

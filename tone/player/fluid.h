@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The player's one tie to FluidSynth: a synthesiser with a General MIDI
 // SoundFont loaded, played by channel and key and rendered to mono samples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tone/player/player.h"
 
 #include <algorithm>
@@ -43,6 +44,8 @@ int instrargs(std::vector<std::string>& args, sinstr& in, std::string& err)
         (a == "--instrument" ? instrument : in.soundfont) = args[++i];
         if (a == "--instrument")
             fromenv = false;
+        else
+            in.fontgiven = true;
     }
     in.program = instrument.empty() ? 0 : instrumentof(instrument);
     if (in.program == NOINSTRUMENT) {

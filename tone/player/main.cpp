@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep: plays the request the editor leaves in "beepset.tmp", once
 // or for a whole editor run, or renders it, or a whole score, to a WAV or
 // MIDI file.
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -39,10 +41,11 @@ const char* const help =
     "\n"
     "Notes sound with a General MIDI instrument of a SoundFont, through\n"
     "FluidSynth, at velocity 100; a note is released at its end and dies away.\n"
-    "The SoundFont is the first that exists of --soundfont PATH (or\n"
-    "PELLAVINE_SOUNDFONT), /usr/share/sounds/sf2/default-GM.sf2 and\n"
-    "/usr/share/sounds/sf2/TimGM6mb.sf2. Without one, or when FluidSynth fails,\n"
-    "the player says so in one line on standard error and plays the sine tone.\n"
+    "The SoundFont is --soundfont PATH alone when given; otherwise the first\n"
+    "that loads of PELLAVINE_SOUNDFONT, /usr/share/sounds/sf2/default-GM.sf2 and\n"
+    "/usr/share/sounds/sf2/TimGM6mb.sf2. When none loads, the player says so in\n"
+    "one line on standard error (the resident player also tells the editor)\n"
+    "and plays the sine tone.\n"
     "\n";
 
 const char* const helpresident =
@@ -115,7 +118,8 @@ int devicemode(const sinstr& in)
     if (int got = requestplan(r, plan, err); got <= 0)
         return got < 0 ? playerfail(err) : 0;
     sengine e;
-    playeropen(e, in);
+    if (int rc = playeropen(e, in); rc != 0)
+        return rc;
     if (stopsignal())
         return 128 + stopsignal();
     SDL_AudioSpec have{};
@@ -163,6 +167,13 @@ void residentrequest(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, std::st
         deviceadd(dev, e, std::move(plan), r.mode == 0);
 }
 
+// One line back to the editor on the socket that wakes us; never blocks
+// (the editor reads it when it can, or never).
+void replyeditor(int fd, const std::string& line)
+{
+    (void)!send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+}
+
 int residentmode(const std::string& fdtext, const sinstr& in)
 {
     catchstops();
@@ -172,7 +183,11 @@ int residentmode(const std::string& fdtext, const sinstr& in)
         return playerfail("--resident needs a descriptor number, not \"" + fdtext + "\"", 2);
     // Requests wait in the descriptor while the SoundFont loads.
     sengine e;
-    playeropen(e, in);
+    fontfall fall = fontfall::none;
+    if (int rc = playeropen(e, in, &fall); rc != 0)
+        return rc;
+    if (fall != fontfall::none) // the editor says so on its status row
+        replyeditor(static_cast<int>(fd), std::string("sine ") + fontfallword(fall) + "\n");
     SDL_AudioSpec have{};
     std::string err;
     SDL_AudioDeviceID dev = deviceopen(e, have, err);

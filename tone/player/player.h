@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tone player's device-free parts: reading a request from "beepset.tmp",
 // turning it (or a whole score) into a list of tones, sounding those tones
@@ -107,6 +108,8 @@ inline bool synthdone(const ssynth& sy) { return sy.pos >= sy.plan.len; }
 struct sinstr {
     int program = 0;        // General MIDI program, or SINETONE
     std::string soundfont;  // asked for with --soundfont or PELLAVINE_SOUNDFONT
+    bool fontgiven = false; // asked for with --soundfont: it alone is tried, and
+                            // failing to load it is an error
 };
 
 // Takes --instrument N|NAME and --soundfont PATH out of `args`; the values of
@@ -114,9 +117,21 @@ struct sinstr {
 // given. 0, or -1 with a reason in `err`.
 int instrargs(std::vector<std::string>& args, sinstr& in, std::string& err);
 
-// The SoundFonts to try, in order: the one asked for (when not ""), the
-// system's default General MIDI SoundFont, the one installed with Pellavine.
+// The SoundFonts to try, in order; this list is the one place that order is
+// written (the manual pages describe it): the one asked for (when not ""),
+// the system's default General MIDI SoundFont, the one installed with
+// Pellavine. The first that loads is used.
 std::vector<std::string> soundfonts(const std::string& asked);
+
+// Why an engine sounds the sine tone although an instrument was asked for.
+enum class fontfall {
+    none,       // it sounds the instrument (or the sine tone was asked for)
+    nosynth,    // this build has no SoundFont synthesiser
+    nofont,     // none of the SoundFonts exists
+    unloadable, // some exist, but none could be loaded
+};
+// The word for a fallback in the resident player's reply to the editor.
+const char* fontfallword(fontfall f);
 // The first of `paths` that is a regular file that can be read, or "".
 std::string firstfile(const std::vector<std::string>& paths);
 
@@ -156,7 +171,8 @@ struct sengine {
 // Makes the engine sound `in`: loads the SoundFont for a General MIDI program.
 // When no SoundFont can be found or FluidSynth fails, the engine sounds the
 // sine tone and `note` says why in one line; otherwise `note` is "".
-void engineopen(sengine& e, const sinstr& in, std::string& note);
+// With `in.fontgiven` only that SoundFont is tried. Returns the fallback.
+fontfall engineopen(sengine& e, const sinstr& in, std::string& note);
 // The same with the SoundFont already chosen ("" when there is none).
 void engineload(sengine& e, int program, const std::string& soundfont, std::string& note);
 // Lets the next samples sound `plan` from its start.

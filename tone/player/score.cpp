@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tone/player/player.h"
 
 #include "platform/fileio.h"
@@ -6,7 +7,7 @@
 int readscore(const std::string& path, std::vector<smusic>& notes, std::string& err)
 {
     std::string bytes, why;
-    if (!readwhole(path, bytes, &why)) {
+    if (!readwhole(path, bytes, &why, PVXMAXSIZE)) { // refused before it is read
         err = "cannot read score file \"" + path + "\": " + why;
         return -1;
     }

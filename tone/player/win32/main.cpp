@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pellavine-beep.exe: the tone player on Windows. Plays the request the editor
 // leaves in "beepset.tmp" through waveOut, or renders it, or a whole score,
 // to a WAV or MIDI file exactly as the player on other systems does.

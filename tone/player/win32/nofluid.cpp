@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SoundFont synthesiser of tone/player/fluid.h where FluidSynth is not
 // built (Windows): nothing loads, so the player sounds the sine tone.
 #include "tone/player/fluid.h"
