@@ -15,15 +15,28 @@ using V = std::vector<std::string>;
 sconkey chr(char16_t c, uint16_t vk = 0) { return sconkey{true, 1, vk, c, 0}; }
 sconkey vkey(uint16_t vk) { return sconkey{true, 1, vk, 0, 0}; }
 
+// A key as a word: "#" and its code (appended: GCC 12 warns wrongly on "#" + s).
+std::string K(int code)
+{
+    std::string s(1, '#');
+    s += std::to_string(code);
+    return s;
+}
+
 // An event as a word: "#code" for a key, the text of a character, "M button
 // action x y mods" for the mouse.
 std::string word(const sevent& e)
 {
     if (e.kind == evkind::key)
-        return "#" + std::to_string(e.key);
+        return K(e.key);
     if (e.kind == evkind::mouse)
-        return "M" + std::to_string(static_cast<int>(e.mouse.button)) + " " + std::to_string(static_cast<int>(e.mouse.action)) +
-               " " + std::to_string(e.mouse.x) + " " + std::to_string(e.mouse.y) + " " + std::to_string(e.mouse.mods);
+    {
+        std::string s(1, 'M');
+        for (int n : {static_cast<int>(e.mouse.button), static_cast<int>(e.mouse.action), e.mouse.x, e.mouse.y, static_cast<int>(e.mouse.mods)})
+            (s += std::to_string(n)) += ' ';
+        s.pop_back();
+        return s;
+    }
     return e.text;
 }
 
@@ -43,7 +56,6 @@ V decode(const std::vector<sconkey>& recs)
     return drain(d);
 }
 
-std::string K(int k) { return "#" + std::to_string(k); }
 
 struct scase {
     const char* what;

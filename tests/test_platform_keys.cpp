@@ -72,17 +72,30 @@ int scriptget(void* ctx, int waitms)
 
 int64_t scriptclock(void* ctx) { return static_cast<script*>(ctx)->now; }
 
+// A key as a word: "#" and its code (appended: GCC 12 warns wrongly on "#" + s).
+std::string K(int code)
+{
+    std::string s(1, '#');
+    s += std::to_string(code);
+    return s;
+}
+
 // An event as a word: a key "#code", a character its text, a mouse report
 // "M button action x y mods", a paste "P:text", nothing "none".
 std::string word(const sevent& e)
 {
     switch (e.kind) {
-    case evkind::key: return "#" + std::to_string(e.key);
+    case evkind::key: return K(e.key);
     case evkind::chr: return e.text;
-    case evkind::paste: return "P:" + e.text;
+    case evkind::paste: return std::string("P:").append(e.text);
     case evkind::mouse:
-        return "M" + std::to_string(static_cast<int>(e.mouse.button)) + " " + std::to_string(static_cast<int>(e.mouse.action)) +
-               " " + std::to_string(e.mouse.x) + " " + std::to_string(e.mouse.y) + " " + std::to_string(e.mouse.mods);
+    {
+        std::string s(1, 'M');
+        for (int n : {static_cast<int>(e.mouse.button), static_cast<int>(e.mouse.action), e.mouse.x, e.mouse.y, static_cast<int>(e.mouse.mods)})
+            (s += std::to_string(n)) += ' ';
+        s.pop_back();
+        return s;
+    }
     case evkind::none: return "none";
     default: return "?";
     }
@@ -121,7 +134,6 @@ V codes(const std::string& bytes)
     return codes(s);
 }
 
-std::string K(int code) { return "#" + std::to_string(code); }
 
 } // namespace
 
