@@ -212,6 +212,8 @@ runend handlekey(seditor& ed, edrun& r, int k)
 
 runend handleevent(seditor& ed, edrun& r, const sevent& e)
 {
+    if (e.kind == evkind::mouse)
+        return handlemouse(ed, r, e.mouse);
     int k = evkey(e);
     if (k == KEY_NONE)
         return runend::goon;

@@ -51,6 +51,8 @@ runend handlekey(seditor& ed, edrun& r, int k);
 // Acts on one input event: a key or character as its key, a mouse report
 // where it points.
 runend handleevent(seditor& ed, edrun& r, const sevent& e);
+// Acts on one mouse report (editor/mouse.cpp).
+runend handlemouse(seditor& ed, edrun& r, const smouse& m);
 
 // Playback: startplay saves the cursor and view and hands the request to the
 // player; each playstep moves the marker one column and waits until it is

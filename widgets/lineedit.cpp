@@ -262,9 +262,29 @@ void typed(lineeditor& e, std::string_view text)
     }
 }
 
+// A left press inside the field: the text cursor to the character shown
+// there (past the text: its end).
+void pressat(lineeditor& e, const smouse& m)
+{
+    if (m.button != mbutton::left || m.action != maction::press || m.y != e.f.y || m.x < e.f.x || m.x >= e.f.x + e.f.w)
+        return;
+    int col = 0;
+    size_t i = e.first;
+    for (; i < e.text.size(); i++) {
+        int cw = cwidth(e.text[i]);
+        if (cw > 0 && col + cw > m.x - e.f.x)
+            break;
+        col += cw;
+    }
+    e.cur = i;
+}
+
 keystep oneevent(lineeditor& e, const sevent& ev)
 {
     switch (ev.kind) {
+    case evkind::mouse:
+        pressat(e, ev.mouse);
+        return keystep::more;
     case evkind::end:
         return keystep::ended;
     case evkind::chr:
