@@ -78,7 +78,8 @@ void follow(seditor& ed, edrun& r)
 }
 
 // Reads the input event of this pass with the focus where it is. A message
-// of the last key is shown until this one (a resize keeps it).
+// of the last key is shown until this one (a resize, a release or a drag
+// keeps it).
 sevent readevent(seditor& ed, edrun& r)
 {
     sview& v = ed.view;
@@ -89,7 +90,8 @@ sevent readevent(seditor& ed, edrun& r)
     sevent e = getev();
     if (e.kind == evkind::end)
         return e; // the screen stays as the user last saw it
-    if (e.kind != evkind::resize && e.kind != evkind::none)
+    if (e.kind != evkind::resize && e.kind != evkind::none &&
+        !(e.kind == evkind::mouse && (e.mouse.action == maction::release || e.mouse.action == maction::drag)))
         r.msg.clear();
     if (r.mousearea == focus::menu)
         gotoxy(0, 0);
