@@ -34,6 +34,8 @@ const char* usage =
     "  Ctrl+Z      撤销                    Ctrl+Y 重做\n"
     "  Esc         播放时停止播放\n"
     "  c           重新开始                Ctrl+C 退出\n"
+    "  鼠标：点格子移动光标，点光标处同空格，右键删除音符；滚轮滚动三行，\n"
+    "        Shift+滚轮左右八格；点菜单、项目和按钮即执行；播放时点击停止\n"
     "\n"
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
