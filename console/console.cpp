@@ -57,7 +57,8 @@ void cflush()
 
 sevent getev()
 {
-    cflush();
+    if (!(scr.io.waiting && scr.io.waiting()))
+        cflush();
     return scr.io.event ? scr.io.event() : keyevent(KEY_END);
 }
 

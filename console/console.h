@@ -27,6 +27,10 @@ struct conio {
     // reads); true then.
     bool (*sleepesc)(int ms) = nullptr;
     stimems (*now)() = nullptr;
+    // True when input is already waiting to be read: the frame before that
+    // read is not shown (the next one is), so a paste or fast typing costs
+    // one frame, not one a key.
+    bool (*waiting)() = nullptr;
     bool (*stop)() = nullptr;                   // true once the program has been asked to stop
 };
 
@@ -46,7 +50,7 @@ void cprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Text padded with blanks to at least `width` columns ("%-17s" counted in columns).
 void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
-sevent getev();                                  // flushes, then the next input event
+sevent getev();                                  // flushes (unless input waits), then the next input event
 int getkey();                                    // flushes, then the next key or ASCII character (evkey), KEY_END at the end; other events are skipped
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now

@@ -58,7 +58,7 @@ struct sterminal {
     bool ended = false;   // the input has ended; every further read says so
     std::deque<sevent> ahead; // events read during a sleep, for the reads after it
     keydec dec;
-    char inbuf[512];
+    char inbuf[4096];  // input is read in blocks
     size_t inpos = 0, inlen = 0;
 } term;
 
@@ -397,6 +397,17 @@ bool termwait(int ms, bool esc)
 
 void termsleep(int ms) { termwait(ms, false); }
 
+// Input already here: decoded, buffered, or readable on the terminal.
+bool termwaiting()
+{
+    if (!term.ahead.empty() || !term.dec.held.empty() || term.inpos < term.inlen)
+        return true;
+    if (term.ended || term.small || self.winch)
+        return false;
+    pollfd pf{infd, POLLIN, 0};
+    return poll(&pf, 1, 0) > 0 && (pf.revents & POLLIN);
+}
+
 stimems termnow()
 {
     timespec ts;
@@ -507,6 +518,7 @@ int termstart(bool mouse)
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
     scr.io.now = termnow;
+    scr.io.waiting = termwaiting;
     scr.io.stop = [] { return self.stopsig != 0; };
     return 0;
 }

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -307,3 +308,90 @@ TEST(LineEdit, EveryPlaceKeepsTheTextInItsField)
 }
 
 } // namespace
+
+namespace {
+double cpuseconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+} // namespace
+
+// The work of a key depends on what the field shows, not on the text: 40,000
+// combining marks typed one by one (no paste brackets) and 1,000 keys after
+// them take well under a second of processor time (quadratic, they took a
+// minute).
+TEST(LineEdit, ZeroWidthTextCostsWhatTheFieldShows)
+{
+    std::string marks;
+    for (int i = 0; i < 40000; i++)
+        marks += "\xCC\x81"; // U+0301
+    std::vector<int> keys = bytes("a" + marks);
+    for (int i = 0; i < 250; i++)
+        keys = keys + std::vector<int>{KEY_LEFT, KEY_LEFT, 'x', KEY_RIGHT};
+    screenwithfield();
+    for (int k : keys + ENTER)
+        tio.keys.push_back(k);
+    std::string line;
+    const double start = cpuseconds();
+    EXPECT_EQ(lineedit(line, FW), lineresult::entered);
+    const double used = cpuseconds() - start;
+    EXPECT_LT(used, 1.0) << "seconds of CPU";
+    EXPECT_EQ(line.size(), 4095u) << "the text is capped";
+    std::printf("[ cpu      ] 40,000 combining marks and 1,000 keys: %.3f s\n", used);
+}
+
+// The text is capped at the longest path the system allows; a paste that
+// does not fit is cut, and the bottom row says so until the next key.
+TEST(LineEdit, APasteLongerThanAPathIsCutAndSaysSo)
+{
+    screenwithfield();
+    std::string said, after;
+    int reads = 0;
+    tio.onkey = [&] {
+        if (++reads == 3)
+            said = grow(scr, scr.h - 1, 0, 40);
+        if (reads == 4)
+            after = grow(scr, scr.h - 1, 0, 40);
+    };
+    sevent paste;
+    paste.kind = evkind::paste;
+    paste.text = std::string(5000, 'p');
+    static sevent held;
+    held = paste;
+    conio old = scr.io;
+    static int n;
+    n = 0;
+    scr.io.event = [] {
+        if (tio.onkey)
+            tio.onkey();
+        switch (n++) {
+        case 0: return codeevent('a');
+        case 1: return held;
+        case 2: return codeevent('b'); // no room: still cut
+        case 3: return codeevent(KEY_BACKSPACE);
+        default: return codeevent(KEY_ENTER);
+        }
+    };
+    std::string line;
+    ASSERT_TRUE(getline(line, FW));
+    scr.io = old;
+    EXPECT_EQ(line.size(), 4094u); // 4095 bytes, less the Backspace
+    EXPECT_EQ(said.rfind("输入过长", 0), 0u) << said;
+    EXPECT_EQ(after.rfind("输入过长", 0), 0u) << "a key that is cut too keeps it";
+    EXPECT_EQ(grow(scr, scr.h - 1, 0, 10), std::string(10, 'X')) << "and it goes with the next key";
+}
+
+// A frame is shown only when no input waits: typing into a field ahead of
+// the screen costs one frame, not one a key.
+TEST(LineEdit, FramesOnlyWhenNoInputWaits)
+{
+    screenwithfield();
+    static int frames;
+    frames = 0;
+    scr.io.show = [](const Grid&) { frames++; };
+    scr.io.waiting = [] { return !tio.keys.empty(); };
+    tiotype("a fairly long line typed quickly\r");
+    std::string line;
+    ASSERT_TRUE(getline(line, FW));
+    EXPECT_EQ(line, "a fairly long line typed quickly");
+    EXPECT_EQ(frames, 0) << "every key but the end had one waiting behind it";
+    scr.io.waiting = nullptr;
+    scr.io.show = nullptr;
+}

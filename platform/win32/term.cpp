@@ -516,6 +516,7 @@ int termstart(bool mouse)
     scr.io.sleep = termsleep;
     scr.io.sleepesc = termsleepesc;
     scr.io.now = termnow;
+    scr.io.waiting = [] { return !wt.cons.events.empty() || !wt.bytes.held.empty(); };
     scr.io.stop = [] { return wt.stopsig != 0; };
     return 0;
 }
