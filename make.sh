@@ -11,6 +11,10 @@ cd "$(dirname "$0")"
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
           libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont)
 
+# What the tests open exported files with: MuseScore 3 and LilyPond's
+# musicxml2ly read the MusicXML, Python's mido writes MIDI files to import.
+test_packages=(musescore3 lilypond python3-mido)
+
 install_missing() {
     local missing=()
     for p in "${packages[@]}" "$@"; do
@@ -49,12 +53,12 @@ run)
     exec ./build/pellavine "${@:2}"
     ;;
 test)
-    install_missing
+    install_missing "${test_packages[@]}"
     build build
     ctest --test-dir build --output-on-failure -j"$(nproc)"
     ;;
 sanitize)
-    install_missing
+    install_missing "${test_packages[@]}"
     build build-asan -DPV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --test-dir build-asan --output-on-failure -j"$(nproc)"

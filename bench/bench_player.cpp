@@ -9,6 +9,8 @@
 // first notes with the piano to OUT.wav (/dev/null by default) and writes it
 // as MIDI, and prints how long each part took, the rendering speeds as
 // multiples of real time and the peak memory.
+#include "score/midi.h"
+#include "tone/player/musicxml.h"
 #include "score/pvx.h"
 #include "tone/player/player.h"
 
@@ -114,6 +116,13 @@ int main(int argc, char** argv)
     t0 = std::chrono::steady_clock::now();
     std::string mid = midibytes(notes, 0);
     double tmid = since(t0);
+    t0 = std::chrono::steady_clock::now();
+    std::string xml = musicxmlbytes(notes, 0, DEFAULTBEAT, "bench");
+    double txml = since(t0);
+    t0 = std::chrono::steady_clock::now();
+    midiscore imported;
+    midierr ierr = midiread(mid, 0, imported);
+    double timport = since(t0);
 
     std::printf("notes            %ld (%zu tones)\n", count, plan.tones.size());
     std::printf("sound            %.0f s (%.2f h), %lld samples at %d Hz\n", seconds, seconds / 3600,
@@ -124,6 +133,9 @@ int main(int argc, char** argv)
     std::printf("piano to WAV     %.3f s  = %.0f x real time  (first %zu notes, %.0f s of sound)\n", tpiano,
                 pianoseconds / tpiano, PIANONOTES, pianoseconds);
     std::printf("MIDI             %.3f s, %zu bytes\n", tmid, mid.size());
+    std::printf("MusicXML         %.3f s, %zu bytes\n", txml, xml.size());
+    std::printf("MIDI import      %.3f s, %zu notes (%s)\n", timport, imported.notes.size(),
+                ierr == midierr::ok ? "ok" : midicause(ierr));
     std::printf("peak memory      %ld KiB (%ld KiB before reading the score)\n", peakkib(), basekib);
     std::filesystem::remove(path);
     return 0;

@@ -31,7 +31,7 @@ include(GoogleTest)
 # The unit tests that need no POSIX system, and the Win32 backend's own.
 add_executable(pvwintests
   tests/test_model.cpp tests/test_ring.cpp tests/test_platform_keys.cpp
-  tests/test_width.cpp tests/test_conkeys.cpp
+  tests/test_width.cpp tests/test_conkeys.cpp tests/test_midi.cpp
   tests/win/test_winfiles.cpp tests/win/test_winproc.cpp tests/win/test_conout.cpp
   tests/win/test_winargs.cpp)
 target_include_directories(pvwintests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

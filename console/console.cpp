@@ -71,6 +71,14 @@ int getkey()
     }
 }
 
+int getkeywithin(int ms)
+{
+    if (!scr.io.keywithin)
+        return getkey();
+    cflush();
+    return scr.io.keywithin(ms);
+}
+
 void Sleep(int ms)
 {
     cflush();

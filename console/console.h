@@ -26,6 +26,9 @@ struct conio {
     // the sleep and is taken out of the input (other events stay for later
     // reads); true then.
     bool (*sleepesc)(int ms) = nullptr;
+    // A key typed within ms, or KEY_NOTYET; null where a terminal cannot
+    // wait so (getkeywithin then waits for a key).
+    int (*keywithin)(int ms) = nullptr;
     stimems (*now)() = nullptr;
     // True when input is already waiting to be read: the frame before that
     // read is not shown (the next one is), so a paste or fast typing costs
@@ -52,6 +55,7 @@ void cpad(std::string_view s, int width);
 void cls();                                      // blank screen, cursor home
 sevent getev();                                  // flushes (unless input waits), then the next input event
 int getkey();                                    // flushes, then the next key or ASCII character (evkey), KEY_END at the end; other events are skipped
+int getkeywithin(int ms);                        // flushes, then a key typed within ms or KEY_NOTYET
 void Sleep(int ms);                              // flushes, then sleeps
 void cflush();                                   // shows the grid now
 stimems gettimems();

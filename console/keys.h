@@ -7,6 +7,7 @@
 // know how terminals and consoles spell them.
 constexpr int KEY_NONE = -2;      // no key: the event was something else, or nothing came
 constexpr int KEY_END = -1;       // input ended or the program was asked to stop
+constexpr int KEY_NOTYET = -3;    // no key was typed within the wait (getkeywithin)
 constexpr int KEY_CTRLC = 3;
 constexpr int KEY_BACKSPACE = 8;
 constexpr int KEY_TAB = 9;

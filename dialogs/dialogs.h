@@ -21,7 +21,8 @@ enum class pathdlg { open, save };
 //         but the typed text has the dropped form, the decoded folder is
 //         used. "/" is appended unless the folder ends with one; an empty
 //         folder means the working folder (the path is then name + ".pvx").
-//         The name is used as typed.
+//         The name is used as typed; the name field starts with `path` as
+//         given (empty for none).
 // `path` is untouched on cancel. Nothing else changes: the caller decides
 // what to do with the path (Open sets `filepath` only after the file was read).
 bool slfile(pathdlg mode, std::string& path);

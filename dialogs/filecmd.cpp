@@ -43,6 +43,8 @@ fileres openfile(sdoc& doc, sview& view)
 fileres saveas(sdoc& doc, sview& view)
 {
     ssaveform form;
+    if (doc.filepath.empty())
+        form.name = doc.savename; // an imported melody offers its own name
     for (;;) {
         std::string path;
         if (savedialog(form, path))
@@ -50,6 +52,7 @@ fileres saveas(sdoc& doc, sview& view)
         fileerr why = fileerr::ok;
         if (savescore(doc, view, path, &why) == fileres::done) {
             doc.filepath = path;
+            doc.savename.clear();
             return fileres::done;
         }
         form.failure = failtext("保存失败", failcause(why));

@@ -106,7 +106,7 @@ static bool opendlg(std::string& path)
 }
 
 // The save dialog, 70 x 10: a folder field, a name field followed by the
-// fixed ".pvx", 取消 and 确定.
+// fixed ".pvx", 取消 and 确定. The fields start as `form` has them.
 bool savedialog(ssaveform& form, std::string& path)
 {
     sdialog d;
@@ -149,5 +149,6 @@ bool savedialog(ssaveform& form, std::string& path)
 bool slfile(pathdlg mode, std::string& path)
 {
     ssaveform form;
+    form.name = path; // the name field starts with `path` as given
     return mode == pathdlg::open ? opendlg(path) : savedialog(form, path);
 }

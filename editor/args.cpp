@@ -5,6 +5,18 @@
 
 #include <cstdlib>
 #include <cstring>
+namespace {
+
+// A part number 1 to 65535, or 0.
+int tracknumber(const std::string& s)
+{
+    if (s.empty() || s.size() > 5 || s.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    int n = std::stoi(s);
+    return n <= 65535 ? n : 0;
+}
+
+} // namespace
 
 sargs parseargs(const std::vector<std::string>& argv)
 {
@@ -23,6 +35,9 @@ sargs parseargs(const std::vector<std::string>& argv)
             if (argc != 2)
                 return sargs{argwhat::bad, {}, {}, a.mouse};
             a.what = s == "--help" ? argwhat::help : argwhat::version;
+        } else if (options && s == "--track") {
+            if (i + 1 >= argc || (a.track = tracknumber(argv[++i])) == 0)
+                return sargs{argwhat::bad, {}, {}};
         } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
             return sargs{argwhat::bad, {}, {}, a.mouse};
         } else {

@@ -39,6 +39,9 @@ runend runcmd(seditor& ed, edrun& r, command c)
     case command::saveas:
         ffile(doc, view, fmode::saveas);
         break;
+    case command::exportfile:
+        askexport(ed, r);
+        break;
     case command::clear:
         return runend::restart;
     case command::undo:

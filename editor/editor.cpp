@@ -87,7 +87,7 @@ sevent readevent(seditor& ed, edrun& r)
         gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
     else
         gotoxy(0, 0);
-    sevent e = getev();
+    sevent e = exportkey(ed, r);
     if (e.kind == evkind::end)
         return e; // the screen stays as the user last saw it
     if (e.kind != evkind::resize && e.kind != evkind::none &&
@@ -111,6 +111,16 @@ runend runchosen(seditor& ed, edrun& r)
     return e;
 }
 
+// A title an imported file gave becomes the bar's title.
+void taketitle(seditor& ed)
+{
+    if (ed.doc.title.empty())
+        return;
+    ed.bar.wintitle = std::move(ed.doc.title);
+    ed.doc.title.clear();
+    tbset(ed.bar);
+}
+
 // One editor run, from the cleared screen to a restart or the end.
 runend editrun(seditor& ed, bool fresh)
 {
@@ -124,9 +134,13 @@ runend editrun(seditor& ed, bool fresh)
         if (!ed.doc.failure.empty()) { // a file command failed: say so until the next key
             r.msg = std::move(ed.doc.failure);
             ed.doc.failure.clear();
+        } else if (!ed.doc.notice.empty()) { // or has something to tell
+            r.msg = std::move(ed.doc.notice);
+            ed.doc.notice.clear();
         } else if (r.msg.empty()) { // news of the sound, once, until the next key
             r.msg = tonenote();
         }
+        taketitle(ed);
         follow(ed, r);
         paint(ed, r);
         if (r.chosen != command::none) {
@@ -153,5 +167,6 @@ int edit(seditor& ed, bool fresh)
     runend e;
     while ((e = editrun(ed, fresh)) == runend::restart)
         fresh = true;
+    cancelexport(ed.exporting);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "score/doc.h"
 #include "score/history.h"
 #include "score/view.h"
+#include "tone/export.h"
 
 #include <string>
 
@@ -23,6 +24,7 @@ struct seditor {
     std::string recoverypath; // where unsaved work went when the program was
                               // stopped from outside; empty when nothing needed saving
     bool lostwork = false;    // unsaved work could be written nowhere
+    sexportjob exporting;     // the export under way, if any
 };
 
 // Runs editor runs until the program is asked to end; returns the exit status.

@@ -3,7 +3,9 @@
 //
 //   pellavine            starts on a new score
 //   pellavine PATH       starts with the score at PATH (a new one saved there
-//                        when no file exists yet)
+//                        when no file exists yet); a MIDI file is imported
+//   pellavine --track N PATH
+//                        imports part N of a MIDI file
 //   pellavine --no-mouse  the mouse left to the terminal (for selecting text)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
@@ -22,9 +24,12 @@
 namespace {
 
 const char* usage =
-    "用法: pellavine [乐谱文件.pvx]\n"
+    "用法: pellavine [--track N] [乐谱文件.pvx | 歌曲.mid]\n"
     "  单声部乐谱编辑器，需要至少 108 x 27 的终端。\n"
     "  给出文件时打开它；文件不存在时从新乐谱开始，Ctrl+S 保存到该路径。\n"
+    "  MIDI 文件（.mid）导入为未保存的新乐谱：取音符最多的非鼓音轨，\n"
+    "  重叠处取最高音；Ctrl+S 另存为同名 .pvx。\n"
+    "  菜单 文件 > 导出… 按扩展名写出 .wav 声音、.mid MIDI 或 .musicxml 乐谱。\n"
     "\n"
     "  w s / W S   光标上下移动一行 / 一页\n"
     "  a d / A D   光标左右移动一步 / 一页\n"
@@ -40,6 +45,7 @@ const char* usage =
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
     "  --soundfont 路径    使用的 SoundFont 音色库\n"
+    "  --track N   导入 MIDI 文件的第 N 条音轨（格式 0 的文件：第 N 个通道）\n"
     "  --no-mouse  鼠标留给终端（用于选取文字）；PELLAVINE_MOUSE=0 同此\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
@@ -47,14 +53,14 @@ const char* usage =
 
 // Opens the score named on the command line, before the terminal is taken.
 // Returns 0, or 1 after saying on standard error why it cannot be opened.
-int openarg(seditor& ed, const std::string& path)
+int openarg(seditor& ed, const std::string& path, int track)
 {
     if (pathmissing(path)) {
         // No file yet: a new score that Ctrl+S saves there.
         ed.doc.filepath = path;
         return 0;
     }
-    sopened o = openscore(ed.doc, path);
+    sopened o = openscore(ed.doc, path, track);
     if (o.res == fileres::done) {
         ed.view = viewof(o.head);
         return 0;
@@ -86,7 +92,7 @@ int main(int argc, char** argv)
     }
     const std::string& arg = args.path;
     seditor ed;
-    if (!arg.empty() && openarg(ed, arg) != 0)
+    if (!arg.empty() && openarg(ed, arg, args.track) != 0)
         return 1;
     if (int rc = termstart(args.mouse); rc != 0)
         return rc;

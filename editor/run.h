@@ -80,6 +80,12 @@ void drawmark(const sview& v, const edrun& r);   // the cursor mark and the mode
 // true when it covered more than the area (the frame must be drawn again).
 bool drawmsg(const sview& v, std::string_view msg);
 
+// Export (editor/export.cpp). askexport asks for a path and starts the
+// export; exportkey reads the key of a pass, showing on the status row how
+// a running export stands while it waits.
+void askexport(seditor& ed, edrun& r);
+sevent exportkey(seditor& ed, edrun& r);
+
 // Undo (true) or redo (false) as the keys and the menu do it.
 void undoredo(seditor& ed, edrun& r, bool undo);
 

@@ -2,6 +2,7 @@
 #include "files/files.h"
 
 #include "platform/fileio.h"
+#include "score/midi.h"
 
 #include <unistd.h>
 
@@ -75,12 +76,14 @@ const char* faultcause(pvxfault f)
 
 std::string openfailure(const sopened& o)
 {
+    if (o.cause)
+        return o.cause;
     if (o.notscore)
         return std::string("不是乐谱文件：") + faultcause(o.fault);
     return failcause(o.err);
 }
 
-sopened openscore(sdoc& doc, const std::string& path)
+sopened openscore(sdoc& doc, const std::string& path, int track)
 {
     sopened out;
     std::string bytes;
@@ -88,6 +91,8 @@ sopened openscore(sdoc& doc, const std::string& path)
         out.err = r.why;
         return out;
     }
+    if (ismidi(bytes))
+        return importmidi(doc, path, bytes, track);
     pvxscore s;
     out.fault = pvxdecode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), s);
     if (out.fault != pvxfault::none) {

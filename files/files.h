@@ -25,6 +25,7 @@ struct sopened {
     pvxfault fault = pvxfault::none; // when notscore: what is wrong with it
     pvxhead head;    // on success: the cursor and view stored with the score, clamped
     int64_t extbytes = 0; // on success: extension bytes the file holds, which a save drops
+    const char* cause = nullptr; // on failure: the words for the status row, when more precise than "不是乐谱文件"
 };
 
 // The words for what is wrong with a file that is not a score.
@@ -39,7 +40,15 @@ inline constexpr const char* EXTDROPMSG = "此文件含有扩展数据，保存�
 // is refused before it is read (fileerr::toolarge). On success the document holds
 // it (`filepath` = path, `filever` the file's version, `filesaved` false only
 // when the notes had to be mended); on failure the document is untouched.
-sopened openscore(sdoc& doc, const std::string& path);
+// A file that begins with "MThd", whatever its name, is imported as MIDI.
+sopened openscore(sdoc& doc, const std::string& path, int track = 0);
+
+// Imports the MIDI file `bytes` read from `path`: its part `track` (from 1;
+// 0 for the likeliest melody) becomes the score, unsaved and without a path,
+// with `title` from its track name or the file's name, `savename` the file's
+// name and a `notice` naming the part taken; the view starts at its start.
+// On failure the document is untouched and `cause` says why.
+sopened importmidi(sdoc& doc, const std::string& path, const std::string& bytes, int track);
 
 // The view a score file stores, laid over the start view.
 sview viewof(const pvxhead& head);

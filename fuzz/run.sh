@@ -1,9 +1,12 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the score file reader's fuzz target with clang and runs it.
-#   fuzz/run.sh [SECONDS] [BUILD_DIR]
+# Builds the fuzz targets of the file readers with clang and runs each:
+# the score file reader (seeds in fuzz/corpus) and the MIDI reader (seeds in
+# fuzz/corpus-midi).
+#   fuzz/run.sh [SECONDS] [BUILD_DIR]      SECONDS for each target
 # Fails (non-zero status) on a crash, a sanitizer report, a leak or a hang.
-# Findings are left in BUILD_DIR/findings; the grown corpus in BUILD_DIR/corpus.
+# Findings are left in BUILD_DIR/findings; the grown corpora in
+# BUILD_DIR/corpus and BUILD_DIR/corpus-midi.
 set -eu
 secs=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,11 +16,17 @@ jobs=${PV_FUZZ_JOBS:-2}
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPV_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz_pvx -j "$jobs" >/dev/null
+cmake --build "$build" --target fuzz_pvx fuzz_midi -j "$jobs" >/dev/null
 
-mkdir -p "$build/corpus" "$build/findings"
+mkdir -p "$build/findings"
 cd "$build/findings"
-# New inputs go to the first corpus folder; the seeds stay as they are.
-"$build/fuzz/fuzz_pvx" "$build/corpus" "$here/corpus" \
-    -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-    -print_final_stats=1 -artifact_prefix="$build/findings/"
+# target, seed folder, grown corpus folder. New inputs go to the first
+# corpus folder; the seeds stay as they are.
+run() {
+    mkdir -p "$build/$3"
+    "$build/fuzz/$1" "$build/$3" "$here/$2" \
+        -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+        -print_final_stats=1 -artifact_prefix="$build/findings/$1-"
+}
+run fuzz_pvx corpus corpus
+run fuzz_midi corpus-midi corpus-midi

@@ -14,7 +14,7 @@ constexpr sname names[] = {
     {"nfile", command::newfile}, {"ofile", command::openfile}, {"sfile0", command::save},
     {"sfile1", command::saveas}, {"cfile", command::closefile}, {"clear", command::clear},
     {"undo", command::undo},     {"redo", command::redo},       {"play", command::play},
-    {"help", command::help},     {"update", command::update},
+    {"help", command::help},     {"update", command::update},   {"export", command::exportfile},
 };
 
 } // namespace

@@ -14,6 +14,7 @@ enum class command {
     openfile, // open a score file
     save,     // save, asking for a name when the score has none
     saveas,   // save under a new name
+    exportfile, // write the score as sound, MIDI or sheet music
     closefile,// close the score: a new empty one in its place
     clear,    // start a fresh editor run
     undo,

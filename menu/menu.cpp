@@ -43,6 +43,7 @@ void tbset(smenubar& b)
     item(m2, true, false, "打开", "ofile");
     item(m2, true, false, "保存", "sfile0");
     item(m2, true, false, "另存为", "sfile1");
+    item(m2, true, false, "导出…", "export");
     item(m2, true, false, "关闭", "cfile");
 
     stb& m3 = menu(tb, "编辑");

@@ -408,6 +408,27 @@ bool termwaiting()
     return poll(&pf, 1, 0) > 0 && (pf.revents & POLLIN);
 }
 
+// A key typed within ms, or KEY_NOTYET; other events meanwhile are skipped.
+int termkeywithin(int ms)
+{
+    int64_t until = monoms() + ms;
+    for (;;) {
+        while (term.ahead.empty()) {
+            suspendnow();
+            reapifended();
+            int64_t left = until - monoms();
+            if (self.stopsig || term.ended)
+                return KEY_END;
+            if (left <= 0)
+                return KEY_NOTYET;
+            if (waitinput(static_cast<int>(left)) > 0)
+                readahead(false);
+        }
+        if (int k = evkey(termevent()); k != KEY_NONE)
+            return k;
+    }
+}
+
 stimems termnow()
 {
     timespec ts;
@@ -517,6 +538,7 @@ int termstart(bool mouse)
     scr.io.event = termevent;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
+    scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
     scr.io.waiting = termwaiting;
     scr.io.stop = [] { return self.stopsig != 0; };

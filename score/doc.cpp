@@ -8,5 +8,6 @@ void docclear(sdoc& doc)
     doc.music.clear();
     doc.music.push(SENTINEL);
     doc.filesaved = true;
+    doc.savename.clear();
     doc.gen++;
 }

@@ -18,6 +18,9 @@ struct sdoc {
     bool filesaved = true;       // the notes equal what was last loaded, saved or created
     uint64_t gen = 0;            // counts the times the score was replaced by a new or opened one
     std::string failure;         // what the last failed file command has to say, until it is shown
+    std::string notice;          // what the last file command has to tell, until it is shown
+    std::string title;           // a title an imported file gave, until the editor takes it
+    std::string savename;        // the name Save as offers when there is no path; "" for none
 
     sdoc() { music.push(SENTINEL); }
 };

@@ -98,6 +98,14 @@ void tioreset(int64_t startms)
         tsleep(ms);
         return false;
     };
+    scr.io.keywithin = [](int ms) {
+        if (tio.keys.empty() && tio.waitkeys > 0) {
+            tio.waitkeys--;
+            tsleep(ms);
+            return KEY_NOTYET;
+        }
+        return evkey(tkey());
+    };
     scr.io.now = tnow;
     cls();
 }

@@ -32,6 +32,9 @@ struct scriptio {
     std::function<void()> onkey;
     std::function<void()> online;
     std::function<void(int ms)> onsleep;
+    // With no keys left, getkeywithin sleeps and returns KEY_NOTYET this many
+    // times before the keys end.
+    int waitkeys = 0;
 };
 
 extern scriptio tio;

@@ -372,6 +372,25 @@ bool termsleepesc(int ms)
     }
 }
 
+// A key typed within ms, or KEY_NOTYET. Input that is not the console is
+// read as termkey reads it, waiting for a key.
+int termkeywithin(int ms)
+{
+    int64_t until = monoms() + ms;
+    for (;;) {
+        while (wt.inconsole && wt.cons.events.empty() && wt.ctrlc == 0) {
+            if (wt.stopsig || wt.ended)
+                return KEY_END;
+            int64_t left = until - monoms();
+            if (left <= 0)
+                return KEY_NOTYET;
+            fillkeys(static_cast<int>(left));
+        }
+        if (int k = evkey(termevent()); k != KEY_NONE)
+            return k;
+    }
+}
+
 // The program's own screen buffer, as large as the console's window, made
 // the one shown. False when the console has none to give.
 bool startcells()
@@ -515,6 +534,7 @@ int termstart(bool mouse)
     scr.io.event = termevent;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = termsleepesc;
+    scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
     scr.io.waiting = [] { return !wt.cons.events.empty() || !wt.bytes.held.empty(); };
     scr.io.stop = [] { return wt.stopsig != 0; };

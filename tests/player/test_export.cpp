@@ -62,16 +62,17 @@ TEST_F(PlayerExport, MidiFileBytes)
         note(3, 170, 3, 1),            // C3 after a rest of two steps, 16320 ticks long
         note(344, 1, 2, 7, true),      // B sharp of octave 2 = C3, after 16416 ticks
     };
+    // Named "tune", 4/4, a quarter of 4 steps (400 ms, 384 ticks).
     const char* track =
-        "00 FF 51 03 07 A1 20"
+        "00 FF 03 04 74 75 6E 65  00 FF 58 04 04 02 18 08  00 FF 51 03 06 1A 80"
         " 00 90 45 64  60 80 45 40"
         " 81 40 90 3C 64  FF 40 80 3C 40"
         " 81 80 20 90 3C 64  60 80 3C 40"
         " 00 90 3C 64  81 80 80 40 80 3C 40"
         " FF FF FF 7F FF 01 00  21 90 42 64  60 80 42 40"
         " 00 FF 2F 00";
-    std::string want = unhex("4D 54 68 64 00 00 00 06 00 00 00 01 01 E0 4D 54 72 6B 00 00 00 41") + unhex(track);
-    ASSERT_EQ(unhex(track).size(), 0x41u);
+    std::string want = unhex("4D 54 68 64 00 00 00 06 00 00 00 01 01 80 4D 54 72 6B 00 00 00 51") + unhex(track);
+    ASSERT_EQ(unhex(track).size(), 0x51u);
 
     writebytes(dir + "/tune.pvx", pvxwrite(pvxhead{}, notes));
     std::string err;
@@ -85,8 +86,8 @@ TEST_F(PlayerExport, EmptyScoreIsAnEmptyTrack)
     std::string err;
     ASSERT_EQ(run({"--export", "empty.pvx", "e.MID"}, err), 0) << err;
     EXPECT_EQ(hex(readbytes(dir + "/e.MID")),
-              hex(unhex("4D 54 68 64 00 00 00 06 00 00 00 01 01 E0 4D 54 72 6B 00 00 00 0B"
-                        " 00 FF 51 03 07 A1 20 00 FF 2F 00")));
+              hex(unhex("4D 54 68 64 00 00 00 06 00 00 00 01 01 80 4D 54 72 6B 00 00 00 1C"
+                        " 00 FF 03 05 65 6D 70 74 79 00 FF 58 04 04 02 18 08 00 FF 51 03 06 1A 80 00 FF 2F 00")));
     ASSERT_EQ(run({"--export", "empty.pvx", "e.wav"}, err), 0) << err;
     int rate = 0;
     std::vector<int16_t> x;

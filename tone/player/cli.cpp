@@ -4,6 +4,7 @@
 
 #include "console/width.h"
 #include "platform/playerenv.h"
+#include "tone/player/musicxml.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,9 +50,20 @@ const char* const HELPFILES =
     "                     render a whole score at normal speed (one step 100 ms)\n"
     "  --export SCORE.pvx OUT.mid\n"
     "                     write a whole score as a Standard MIDI File: format 0,\n"
-    "                     one track, 480 ticks per quarter note at 120 bpm, one\n"
-    "                     step 96 ticks, A of octave 3 key 69, its C key 60,\n"
-    "                     the instrument's program set at the start\n"
+    "                     one track named with the title, 4/4 time, a quarter\n"
+    "                     note of --beat steps (tempo 600 / STEPS bpm), one step\n"
+    "                     96 ticks and 100 ms, A of octave 3 key 69, its C key\n"
+    "                     60, the instrument's program set at the start\n"
+    "  --export SCORE.pvx OUT.musicxml\n"
+    "                     write a whole score as MusicXML 4.0 sheet music: one\n"
+    "                     part with the instrument, the title, a tempo mark, 4/4\n"
+    "                     measures, notes tied across bar lines, rests, sharps\n"
+    "                     as on the staff\n"
+    "  --beat STEPS       time steps in a quarter note for --export to MIDI and\n"
+    "                     MusicXML: 1, 2, 4 (the default: a step is a sixteenth\n"
+    "                     note, 150 bpm), 8 or 16\n"
+    "  --title TEXT       the title written by --export (the score file's name\n"
+    "                     when not given)\n"
     "  --help             show this text\n"
     "\n"
     "Exit status: 0 done, 1 a request, file or device that could not be used,\n"
@@ -87,17 +99,70 @@ int wavmode(const std::string& out, const sinstr& in)
     return 0;
 }
 
-int exportmode(const std::string& score, const std::string& out, const sinstr& in)
+// What --export is asked for.
+struct sexport {
+    std::string score, out;
+    int beat = DEFAULTBEAT;
+    std::string title; // the score file's name when not given
+    bool titled = false;
+};
+
+// "--export SCORE OUT" with --beat STEPS and --title TEXT anywhere after it.
+int exportargs(const std::vector<std::string>& args, sexport& x)
 {
+    std::vector<std::string> names;
+    for (size_t i = 1; i < args.size(); i++) {
+        const std::string& a = args[i];
+        if (a == "--beat" || a == "--title") {
+            if (i + 1 >= args.size())
+                return playerfail(a + " needs a value", 2);
+            const std::string& v = args[++i];
+            if (a == "--title") {
+                x.title = v;
+                x.titled = true;
+                continue;
+            }
+            x.beat = v.size() <= 2 && !v.empty() && v.find_first_not_of("0123456789") == std::string::npos
+                         ? std::stoi(v)
+                         : 0;
+            if (!beatok(x.beat))
+                return playerfail("--beat " + v + ": not one of 1, 2, 4, 8, 16", 2);
+        } else {
+            names.push_back(a);
+        }
+    }
+    if (names.size() != 2)
+        return playerfail("--export needs a score file and an output file", 2);
+    x.score = names[0];
+    x.out = names[1];
+    if (!x.titled) {
+        size_t slash = x.score.find_last_of("/\\");
+        x.title = slash == std::string::npos ? x.score : x.score.substr(slash + 1);
+        if (size_t dot = x.title.rfind('.'); dot != std::string::npos && dot > 0)
+            x.title.erase(dot);
+    }
+    return 0;
+}
+
+int exportmode(const std::vector<std::string>& args, const sinstr& in)
+{
+    sexport x;
+    if (int rc = exportargs(args, x); rc != 0)
+        return rc;
+    const std::string& out = x.out;
     bool mid = hasext(out, ".mid") || hasext(out, ".midi");
-    if (!mid && !hasext(out, ".wav"))
-        return playerfail("the output file must end in .wav or .mid: " + out, 2);
+    bool xml = hasext(out, ".musicxml") || hasext(out, ".xml");
+    if (!mid && !xml && !hasext(out, ".wav"))
+        return playerfail("the output file must end in .wav, .mid or .musicxml: " + out, 2);
     std::vector<smusic> notes;
     std::string err;
-    if (readscore(score, notes, err) != 0)
+    if (readscore(x.score, notes, err) != 0)
         return playerfail(err);
-    if (mid)
-        return writefile(out, midibytes(notes, in.program), err) == 0 ? 0 : playerfail(err);
+    if (mid || xml) {
+        std::string bytes = mid ? midibytes(notes, in.program, x.beat, x.title)
+                                : musicxmlbytes(notes, in.program, x.beat, x.title);
+        return writefile(out, bytes, err) == 0 ? 0 : playerfail(err);
+    }
     sengine e;
     if (int rc = playeropen(e, in); rc != 0)
         return rc;
@@ -156,8 +221,8 @@ bool filemode(const std::vector<std::string>& args, const sinstr& in, int& statu
 {
     if (args.size() == 2 && args[0] == "--wav")
         status = wavmode(args[1], in);
-    else if (args.size() == 3 && args[0] == "--export")
-        status = exportmode(args[1], args[2], in);
+    else if (!args.empty() && args[0] == "--export")
+        status = exportmode(args, in);
     else
         return false;
     return true;

@@ -148,8 +148,9 @@ int midikey(const smusic& m)
     return key >= 0 && key <= 127 ? static_cast<int>(key) : -1;
 }
 
-std::string midibytes(const std::vector<smusic>& notes, int program)
+std::string midibytes(const std::vector<smusic>& notes, int program, int beat, const std::string& title)
 {
+    beat = std::clamp(beat, 1, 32767 / STEPTICKS);
     std::string t;
     int64_t now = 0; // ticks of the last event written
     // An event `at` ticks: its delta time, split with empty text events
@@ -165,9 +166,18 @@ std::string midibytes(const std::vector<smusic>& notes, int program)
         midivlq(t, static_cast<uint32_t>(d));
         now = at;
     };
+    if (!title.empty()) {
+        const std::string name = title.substr(0, 1000);
+        delta(0);
+        t += "\xFF\x03";
+        midivlq(t, static_cast<uint32_t>(name.size()));
+        t += name;
+    }
+    delta(0);
+    t += "\xFF\x58\x04\x04\x02\x18\x08"; // 4/4, a click every quarter, 8 32nds a quarter
     delta(0);
     t += "\xFF\x51\x03";
-    putbe(t, TEMPO, 3);
+    putbe(t, static_cast<uint32_t>(beat) * 100000, 3);
     if (program >= 0 && program <= 127) {
         delta(0);
         t += '\xC0';
@@ -195,7 +205,7 @@ std::string midibytes(const std::vector<smusic>& notes, int program)
     putbe(o, 6, 4);
     putbe(o, 0, 2); // format 0
     putbe(o, 1, 2); // one track
-    putbe(o, TICKS, 2);
+    putbe(o, static_cast<uint32_t>(STEPTICKS * beat), 2);
     o += "MTrk";
     putbe(o, static_cast<uint32_t>(t.size()), 4);
     return o + t;

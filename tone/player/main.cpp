@@ -22,7 +22,8 @@ const char* const usage =
     "       pellavine-beep [INSTRUMENT] --resident FD  play each request woken through FD\n"
     "       pellavine-beep [INSTRUMENT] --wav OUT.wav  render that request to a WAV file\n"
     "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.wav\n"
-    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid\n"
+    "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid|OUT.musicxml\n"
+    "                      [--beat STEPS] [--title TEXT]\n"
     "       pellavine-beep --help\n"
     "INSTRUMENT: --instrument N|NAME  --soundfont PATH\n";
 

@@ -15,9 +15,7 @@
 constexpr int RATE = 48000;        // samples per second, mono
 constexpr int RAMPMS = 5;          // fade in and out at every note edge, ms
 constexpr double LEVEL = 0.5;      // peak amplitude, a fraction of full scale
-constexpr int TICKS = 480;         // MIDI ticks per quarter note
-constexpr int STEPTICKS = 96;      // one time step at 120 beats per minute
-constexpr int TEMPO = 500000;      // microseconds per quarter note: 120 bpm
+constexpr int STEPTICKS = 96;      // MIDI ticks in one time step
 
 // One request read from "beepset.tmp".
 struct sreq {
@@ -192,10 +190,12 @@ int writewav(const std::string& path, sengine& e, const splan& plan, std::string
 
 // Appends a MIDI variable-length quantity (0 to 0x0FFFFFFF).
 void midivlq(std::string& out, uint32_t v);
-// The whole score as a Standard MIDI File: format 0, one track, TICKS per
-// quarter at 120 bpm, one step STEPTICKS ticks, A of octave 3 key 69. A
-// General MIDI `program` is set at the start (none for SINETONE).
-std::string midibytes(const std::vector<smusic>& notes, int program);
+// The whole score as a Standard MIDI File: format 0, one track, one step
+// STEPTICKS ticks and 100 ms, a quarter note `beat` steps (the division is
+// STEPTICKS x beat ticks, the tempo beat x 100 ms a quarter), 4/4 time, A of
+// octave 3 key 69. The track is named `title` (no name when ""); a General
+// MIDI `program` is set at the start (none for SINETONE).
+std::string midibytes(const std::vector<smusic>& notes, int program, int beat = 4, const std::string& title = "");
 // MIDI key of a note (C of octave 3 is 60), or -1 when it has none.
 int midikey(const smusic& m);
 

@@ -1,0 +1,48 @@
+#include "dialogs/exportdlg.h"
+
+#include "dialogs/dialogs.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+bool isfolder(const std::string& p)
+{
+    std::error_code ec;
+    return !p.empty() && std::filesystem::is_directory(std::filesystem::path(p), ec);
+}
+
+} // namespace
+
+bool exportdlg(const std::string& name, std::string& path)
+{
+    sdialog d;
+    dlgplace(d, 70, 11);
+    const int L = d.leftlo1, T = d.toplo1;
+    d.title = "导出";
+    d.texts.push_back({2, 3, "路径(请将要保存到的文件夹拖拽至此处):"});
+    d.texts.push_back({2, 5, "文件名:"});
+    d.texts.push_back({2, 7, "扩展名决定格式: .wav 声音  .mid MIDI  .musicxml 乐谱"});
+    dlgadd(d, dlgtextfield(L + 2, T + 4, "", 66), 66);
+    dlgadd(d, dlgtextfield(L + 2, T + 6, name, 66), 66, name);
+    dlgadd(d, dlgbutton(L + 59, T + 9, "取消"));
+    dlgadd(d, dlgbutton(L + 64, T + 9, "确定"));
+    if (dlgrun(d) != 3)
+        return true;
+    const std::string& typed = d.text[0];
+    std::string dir = typed;
+    if (!dir.empty() && dir.front() == '"')
+        dir.erase(0, 1);
+    if (!dir.empty() && dir.back() == '"')
+        dir.pop_back();
+    if (!dir.empty() && !isfolder(dir)) {
+        std::string decoded = dropdecode(typed);
+        if (!decoded.empty())
+            dir = decoded;
+    }
+    if (!dir.empty() && dir.back() != '/')
+        dir += '/';
+    path = dir + d.text[1];
+    return false;
+}
