@@ -93,7 +93,7 @@ struct lineeditor {
     // Characters a pass looks at around the cursor: what the field can show,
     // with room for zero-width characters, so that the work of a key never
     // depends on the length of the text.
-    size_t reach() const { return 4 * static_cast<size_t>(f.w) + 64; }
+    size_t reach() const { return 2 * static_cast<size_t>(f.w) + 16; }
 
     // Columns the text before the cursor may take: the cursor's own cell
     // stays inside the field.
