@@ -10,9 +10,14 @@
 // undo history recording and replaying them, and the memory the history
 // holds after 100,000 edits.
 //
-// Part 3: bytes written for one 'd' within the view, one 's', one Space and
+// Part 3: milliseconds for each span edit and its undo: transpose, cut and
+// paste of 10,000 notes, and a step of time in and out near the start of a
+// 1,000,000-note score (every later note moves).
+//
+// Part 4: bytes written for one 'd' within the view, one 's', one Space and
 // one full repaint, beside the number of cells that actually change.
 #include "console/console.h"
+#include "score/edits.h"
 #include "score/ring.h"
 #include "editor/editor.h"
 #include "menu/menu.h"
@@ -23,6 +28,7 @@
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -197,6 +203,67 @@ void undomemory()
                 static_cast<double>(after - before) / 1048576.0, te.hist.steps.size(), sizeof(sstep));
 }
 
+// One span edit on a 1,000,000-note score, then its undo and redo: wall
+// milliseconds of each (the best of a few rounds).
+void spanbench(const char* name, const std::function<editres()>& edit)
+{
+    double best[3] = {1e9, 1e9, 1e9};
+    for (int round = 0; round < 5; round++) {
+        double t0 = cpusec();
+        editres r = edit();
+        double t1 = cpusec();
+        histundo(te.hist, te.doc, te.view);
+        double t2 = cpusec();
+        histredo(te.hist, te.doc, te.view);
+        double t3 = cpusec();
+        histundo(te.hist, te.doc, te.view);
+        if (r != editres::done) {
+            std::printf("%-34s refused\n", name);
+            return;
+        }
+        best[0] = std::min(best[0], (t1 - t0) * 1e3);
+        best[1] = std::min(best[1], (t2 - t1) * 1e3);
+        best[2] = std::min(best[2], (t3 - t2) * 1e3);
+    }
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", name, best[0], best[1], best[2]);
+}
+
+void spanbenches()
+{
+    makescore(1000000);
+    te.doc.musicleng = 3000000;
+    histclear(te.hist, te.doc);
+    sview& v = te.view;
+    v.mousex = 1500000;
+    v.mousey = 55;
+    const sspan tenk{1500000, 1500000 + 30000}; // 10,000 notes
+    // The span to transpose holds 10,000 notes of the middle octaves.
+    static sclip clip;
+    for (int i = 0; i < 10000; i++)
+        clip.notes.push_back(smusic{3 * i, 3 + i % 2, 1 + i % 7, 2, i % 3 == 0});
+    clip.leng = 30000;
+    pastespan(te.doc, te.hist, v, clip, tenk.a);
+    std::printf("\nSpan edits on a 1,000,000-note score, milliseconds (CPU)\n");
+    std::printf("%-34s %10s %10s %10s\n", "edit", "edit", "undo", "redo");
+    spanbench("transpose 10,000 notes up", [&] { return transpose(te.doc, te.hist, v, tenk, 1); });
+    spanbench("transpose 10,000 notes an octave", [&] { return transpose(te.doc, te.hist, v, tenk, -12); });
+    spanbench("cut 10,000 notes", [&] { return cutspan(te.doc, te.hist, v, tenk); });
+    spanbench("paste 10,000 notes over 10,000", [&] { return pastespan(te.doc, te.hist, v, clip, 600000); });
+    v.mousex = 10;
+    spanbench("insert a step at column 10", [&] { return insertstep(te.doc, te.hist, v, 10); });
+    spanbench("remove a step at column 10", [&] { return removestep(te.doc, te.hist, v, 10); });
+    spanbench("enter a digit", [&] { return enterdigit(te.doc, te.hist, v, 3, 4); });
+    // Through the editor, frames included: 'i' and 'r' in turn, a digit and
+    // its undo, at the middle of the score.
+    const int mid = 1500002;
+    std::printf("per key through the editor (microseconds): i/r %.2f, digit/Ctrl+Z %.2f\n",
+                perkey(1000000, mid, "ir", 4000), perkey(1000000, mid, "1\x1a", 4000));
+    std::printf("(copy of 10,000 notes: ");
+    double t0 = cpusec();
+    clip = copyspan(te.doc.music, tenk);
+    std::printf("%.3f ms)\n", (cpusec() - t0) * 1e3);
+}
+
 } // namespace
 
 int main()
@@ -254,6 +321,7 @@ int main()
     for (int n : {1000, 1000000})
         undobench(n, 20000);
     undomemory();
+    spanbenches();
 
     // Bytes per frame against the cells that change.
     makescore(1000);

@@ -53,6 +53,24 @@ runend runcmd(seditor& ed, edrun& r, command c)
         if (ed.plays.play.yn)
             startplay(ed, r);
         break;
+    case command::select:
+    case command::copy:
+    case command::cut:
+    case command::erase:
+    case command::paste:
+    case command::semiup:
+    case command::semidown:
+    case command::octaveup:
+    case command::octavedown:
+    case command::insertstep:
+    case command::removestep:
+    case command::lengthen:
+    case command::entryhalf:
+    case command::entrydouble:
+    case command::playfrom:
+    case command::playloop:
+        spancmd(ed, r, c);
+        break;
     case command::help:
         if (help())
             doc.failure = HELPFAILMSG;

@@ -165,8 +165,11 @@ runend editrun(seditor& ed, bool fresh)
 int edit(seditor& ed, bool fresh)
 {
     runend e;
-    while ((e = editrun(ed, fresh)) == runend::restart)
+    while ((e = editrun(ed, fresh)) == runend::restart) {
+        dropplaycopy(ed.playcopy);
         fresh = true;
+    }
+    dropplaycopy(ed.playcopy);
     cancelexport(ed.exporting);
     return 0;
 }

@@ -3,8 +3,10 @@
 // The editor: the state a program run owns and passes down, and the editor
 // loop over it.
 #include "dialogs/play.h"
+#include "files/playcopy.h"
 #include "menu/menu.h"
 #include "score/doc.h"
+#include "score/edits.h"
 #include "score/history.h"
 #include "score/view.h"
 #include "tone/export.h"
@@ -21,6 +23,8 @@ struct seditor {
     smenubar bar;     // the menu bar and the title
     splayset plays;   // the play settings and the last play request
     shistory hist;    // the changes that can be undone and redone
+    sedit edits;      // the selection, the clipboard and the entry length
+    splaycopy playcopy; // the private copy of an unsaved score being played
     std::string recoverypath; // where unsaved work went when the program was
                               // stopped from outside; empty when nothing needed saving
     bool lostwork = false;    // unsaved work could be written nowhere

@@ -115,6 +115,8 @@ void backkey(sdoc& doc, sview& v, shistory& hist)
 
 void staffkey(seditor& ed, edrun& r, int k)
 {
+    if (spankey(ed, r, k))
+        return;
     sview& v = ed.view;
     const skey& row = key[v.mousey % 14];
     switch (k) {

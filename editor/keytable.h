@@ -10,7 +10,7 @@
 struct sdockey {
     const char* name;   // as the English documents write it
     const char* zhname; // as the Chinese documents write it
-    int codes[2];       // the key codes it stands for (-2: none)
+    int codes[7];       // the key codes it stands for (-2: none; places left over are 0)
 };
 
 inline constexpr sdockey STAFFKEYS[] = {
@@ -33,4 +33,25 @@ inline constexpr sdockey STAFFKEYS[] = {
     {"Tab", "Tab", {KEY_TAB, -2}},
     {"c", "c", {'c', -2}},
     {"Ctrl+C", "Ctrl+C", {KEY_CTRLC, -2}},
+    // Selection, clipboard, transpose, steps, digit entry, play from the cursor.
+    {"v", "v", {'v', -2}},
+    {"y", "y", {'y', -2}},
+    {"x", "x", {'x', -2}},
+    {"Delete", "Delete", {KEY_DELETE, -2}},
+    {"p", "p", {'p', -2}},
+    {"e", "e", {'e', -2}},
+    {"q", "q", {'q', -2}},
+    {"E", "E", {'E', -2}},
+    {"Q", "Q", {'Q', -2}},
+    {"i", "i", {'i', -2}},
+    {"r", "r", {'r', -2}},
+    {"1-7", "1-7", {'1', '2', '3', '4', '5', '6', '7'}},
+    {"0", "0", {'0', -2}},
+    {"-", "-", {'-', -2}},
+    {",", ",", {',', -2}},
+    {".", ".", {'.', -2}},
+    {"k", "k", {'k', -2}},
+    {"j", "j", {'j', -2}},
+    {"g", "g", {'g', -2}},
+    {"G", "G", {'G', -2}},
 };

@@ -72,12 +72,24 @@ void staffmouse(seditor& ed, edrun& r, const smouse& m)
     const bool oncols = m.x >= STAFFX && m.x < STAFFX + W && col <= MAXCOL;
     const bool onrows = m.y >= STAFFY && m.y < STAFFY + H;
     if (m.action == maction::drag) {
-        if (m.button == mbutton::left && oncols && (onrows || m.y == 1))
-            v.mousex = col;
+        if (m.button != mbutton::left || !oncols || !(onrows || m.y == 1) || r.dragfrom < 0)
+            return;
+        if (col != r.dragfrom && !selecting(ed)) { // a drag across columns selects, as v and moving do
+            ed.edits.selecting = true;
+            ed.edits.anchor = r.dragfrom;
+            ed.edits.gen = ed.doc.gen;
+        }
+        v.mousex = col;
+        return;
+    }
+    if (m.action == maction::release) {
+        r.dragfrom = -1;
         return;
     }
     if (m.action != maction::press)
         return;
+    if (m.button == mbutton::left && oncols && (onrows || m.y == 1))
+        r.dragfrom = col;
     if (m.button == mbutton::right) {
         if (oncols && onrows)
             removenote(ed, col, row);

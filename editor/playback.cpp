@@ -6,6 +6,8 @@
 #include "tone/launch.h"
 #include "tone/tone.h"
 
+#include "files/playcopy.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,55 +41,89 @@ void playmsg(const sview& v)
     setcolor(15);
 }
 
-void startplay(seditor& ed, edrun& r)
+namespace {
+
+// The name a request may carry: a name that breaks the line would break it.
+bool requestable(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
+
+void beginplay(seditor& ed, edrun& r, const splay& p, const std::string& path)
 {
-    // The request names the score on a line of its own: a name that breaks
-    // the line would break the request.
-    if (ed.doc.filepath.find_first_of("\r\n") != std::string::npos) {
-        r.msg = "无法播放：文件名含换行";
-        return;
-    }
     sview& v = ed.view;
-    splay& play = ed.plays.play;
     r.tmpmousex = v.mousex;
     r.tmpmousey = v.mousey;
     r.tmptoplo = v.toplo;
     r.tmpleftlo = v.leftlo;
-    play.start = std::clamp(play.start, 0, MAXCOL);
-    play.end = std::clamp(play.end, 0, MAXCOL);
-    v.mousex = play.start;
+    r.playing = p;
+    r.playing.start = std::clamp(p.start, 0, MAXCOL);
+    r.playing.end = std::clamp(p.end, 0, MAXCOL);
+    v.mousex = r.playing.start;
     r.playmode = true;
     r.statime = gettimems();
-    beep(reqmode::play, play, 0, 0, false, 0, ed.doc.filepath);
+    beep(reqmode::play, r.playing, 0, 0, false, 0, path);
 }
 
-static void endplay(sview& v, edrun& r)
+void endplay(seditor& ed, edrun& r)
 {
+    sview& v = ed.view;
     v.mousex = r.tmpmousex;
     v.mousey = r.tmpmousey;
     v.toplo = r.tmptoplo;
     v.leftlo = r.tmpleftlo;
     r.playmode = false;
+    r.looping = false;
     r.escaped = false;
+    dropplaycopy(ed.playcopy);
+}
+
+} // namespace
+
+void startplay(seditor& ed, edrun& r)
+{
+    if (!requestable(ed.doc.filepath)) {
+        r.msg = "无法播放：文件名含换行";
+        return;
+    }
+    r.looping = false;
+    beginplay(ed, r, ed.plays.play, ed.doc.filepath);
+}
+
+void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop)
+{
+    std::string path = ed.doc.filepath;
+    if (!ed.doc.filesaved || path.empty() || !requestable(path)) {
+        if (!writeplaycopy(ed.playcopy, ed.doc, ed.view) || !requestable(ed.playcopy.path)) {
+            dropplaycopy(ed.playcopy);
+            r.msg = "无法播放：无法写入临时文件";
+            return;
+        }
+        path = ed.playcopy.path;
+    }
+    r.looping = loop;
+    r.playpath = path;
+    beginplay(ed, r, p, path);
 }
 
 // One step of the marker: on to the next column and wait until it is due,
 // measured from the start so that a late pass is caught up.
 void playstep(seditor& ed, edrun& r)
 {
-    const splay& play = ed.plays.play;
+    const splay& play = r.playing;
     sview& v = ed.view;
     if (r.escaped) { // stopped by the user: the sound too
         tonesilence();
-        endplay(v, r);
+        endplay(ed, r);
     } else if (play.end > v.mousex && playable(play.speed) && !stopasked()) {
         v.mousex += 1;
         r.curtime = gettimems();
         int64_t target = due(v.mousex, play.speed) - due(play.start, play.speed);
         int64_t sleeptimems = std::max<int64_t>(0, target - elapsedms(r.statime, r.curtime));
         r.escaped = Sleepesc(static_cast<int>(std::min<int64_t>(sleeptimems, 1 << 30)));
+    } else if (r.looping && playable(play.speed) && !stopasked()) { // round again
+        v.mousex = play.start;
+        r.statime = gettimems();
+        beep(reqmode::play, play, 0, 0, false, 0, r.playpath);
     } else {
-        endplay(v, r);
+        endplay(ed, r);
     }
 }
 

@@ -28,8 +28,12 @@ struct edrun {
     shere here;            // the current note
     command chosen = command::none; // a menu item chosen: it runs on the next pass, over the painted frame
     std::string msg;       // shown in place of the mode message until the next key
+    int dragfrom = -1;     // the column a left press on the staff or ruler began at; -1 when none is held
 
     // Playback.
+    splay playing;        // the range and speed being played
+    bool looping = false; // it starts again at its end until Esc
+    std::string playpath; // the file a loop hands the player again
     stimems statime, curtime;
     bool escaped = false; // Esc during the last wait: playback stops at once
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
@@ -58,6 +62,24 @@ runend handlemouse(seditor& ed, edrun& r, const smouse& m);
 // player; each playstep moves the marker one column and waits until it is
 // due, or ends the playback and puts the cursor and view back.
 void startplay(seditor& ed, edrun& r);
+// Plays range p of the score as it stands, once or in a loop, with no
+// dialog: an unsaved score goes to the player as a private copy.
+void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop);
+
+// The span keys (editor/spans.cpp): true when k was one of them. Most
+// stand for a span command, which the menus run too.
+bool spankey(seditor& ed, edrun& r, int k);
+void spancmd(seditor& ed, edrun& r, command c);
+// The selection highlighted over the view (drawn after the notes, before
+// the column line and the cursor mark), and on the status row the entry
+// length and the selection's steps and notes.
+void drawselection(const seditor& ed);
+void drawspaninfo(const seditor& ed);
+unsigned char selattr(unsigned char attr); // a cell's attribute under the selection
+constexpr int SPANINFO_ENTRY = 25, SPANINFO_SELECTION = 62; // status row columns
+// Whether a selection is on, and its span.
+bool selecting(const seditor& ed);
+sspan selection(const sedit& e, const sview& v);
 void playstep(seditor& ed, edrun& r);
 void playmsg(const sview& v); // "正在播放" on the status row
 

@@ -274,6 +274,8 @@ void paint(seditor& ed, const edrun& r)
     drawtime(v);
     drawnotename(v);
     drawnotes(ed.doc, v);
+    drawselection(ed);
+    drawspaninfo(ed);
     if (r.chosen != command::none)
         return; // a menu command runs over the bare frame
     if (r.playmode) {

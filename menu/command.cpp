@@ -15,6 +15,12 @@ constexpr sname names[] = {
     {"sfile1", command::saveas}, {"cfile", command::closefile}, {"clear", command::clear},
     {"undo", command::undo},     {"redo", command::redo},       {"play", command::play},
     {"help", command::help},     {"update", command::update},   {"export", command::exportfile},
+    {"select", command::select}, {"copy", command::copy},       {"cut", command::cut},
+    {"erase", command::erase},   {"paste", command::paste},     {"semiup", command::semiup},
+    {"semidown", command::semidown}, {"octaveup", command::octaveup}, {"octavedown", command::octavedown},
+    {"instep", command::insertstep}, {"rmstep", command::removestep}, {"lengthen", command::lengthen},
+    {"entryhalf", command::entryhalf}, {"entrydouble", command::entrydouble},
+    {"playfrom", command::playfrom}, {"playloop", command::playloop},
 };
 
 } // namespace

@@ -20,6 +20,23 @@ enum class command {
     undo,
     redo,
     play,     // the play settings, then playback
+    // Span edits and play from the cursor (editor/spans.cpp).
+    select,      // start or end a selection at the cursor column
+    copy,        // copy the selection (or the note under the cursor)
+    cut,         // copy it, then remove it
+    erase,       // remove it without copying
+    paste,       // paste at the cursor column
+    semiup,      // transpose it up a semitone
+    semidown,    //   down a semitone
+    octaveup,    //   up an octave
+    octavedown,  //   down an octave
+    insertstep,  // one free step at the cursor column
+    removestep,  // the step at the cursor column out
+    lengthen,    // the note ending at the cursor one entry length longer
+    entryhalf,   // halve the entry length
+    entrydouble, // double it
+    playfrom,    // play from the cursor (or the selection), no dialog
+    playloop,    // the same in a loop until Esc
     help,     // the help text
     update,   // the update page in the desktop's browser
 };

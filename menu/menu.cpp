@@ -50,9 +50,28 @@ void tbset(smenubar& b)
     item(m3, true, false, "清屏", "clear");
     item(m3, true, false, "撤销", "undo");
     item(m3, true, false, "重做", "redo");
+    item(m3, false, true, "", "");
+    item(m3, true, false, "选区", "select");
+    item(m3, true, false, "复制", "copy");
+    item(m3, true, false, "剪切", "cut");
+    item(m3, true, false, "删除", "erase");
+    item(m3, true, false, "粘贴", "paste");
+    item(m3, false, true, "", "");
+    item(m3, true, false, "升半音", "semiup");
+    item(m3, true, false, "降半音", "semidown");
+    item(m3, true, false, "升八度", "octaveup");
+    item(m3, true, false, "降八度", "octavedown");
+    item(m3, false, true, "", "");
+    item(m3, true, false, "插入一步", "instep");
+    item(m3, true, false, "删除一步", "rmstep");
+    item(m3, true, false, "延长音符", "lengthen");
+    item(m3, true, false, "时值减半", "entryhalf");
+    item(m3, true, false, "时值加倍", "entrydouble");
 
     stb& m4 = menu(tb, "序列");
     item(m4, true, false, "播放", "play");
+    item(m4, true, false, "从光标播放", "playfrom");
+    item(m4, true, false, "循环播放", "playloop");
 
     stb& m5 = menu(tb, "帮助");
     item(m5, true, false, "Pellavine 帮助", "help");

@@ -88,3 +88,8 @@ squiet::~squiet()
     dup2(saved, 2);
     close(saved);
 }
+
+std::vector<std::string> systemsoundfonts()
+{
+    return {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+}

@@ -4,7 +4,9 @@
 // editor that started it watched, short sleeps, the clock, and a quiet
 // standard error while audio libraries probe for a device.
 #include <cstdint>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 // Records SIGTERM, SIGINT and SIGHUP (without SA_RESTART, so a sleep ends at
 // once); stopsignal() then tells which came first, or 0.
@@ -31,3 +33,9 @@ struct squiet {
     squiet(const squiet&) = delete;
     squiet& operator=(const squiet&) = delete;
 };
+
+// The SoundFonts the system offers, in the order they are tried after the one
+// asked for: on Linux the alternative Debian keeps for the default General
+// MIDI SoundFont, then the small one Pellavine's build installs; on Windows
+// the TimGM6mb.sf2 shipped beside the programs.
+std::vector<std::string> systemsoundfonts();

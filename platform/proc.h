@@ -53,7 +53,9 @@ void procreset();
 // The other end stays with this process alone (close-on-exec, closed in every
 // child), so the player sees the end of FD as soon as this process closes it
 // or dies, however it dies. Stops a resident player started before. Returns
-// the player's pid, or -1 when it could not be started.
+// the player's pid, or -1 when it could not be started. On Windows FD is
+// the read end of an anonymous pipe (`--resident HANDLE`), the only handle
+// the player inherits; the editor keeps the write end, never inherited.
 int startresident();
 // One byte to the resident player: play "beepset.tmp". Never blocks. False
 // when there is no resident player or it has gone (it is then forgotten).

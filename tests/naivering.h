@@ -4,6 +4,7 @@
 // described: the oracle the real ring is compared with.
 #include "score/model.h"
 
+#include <cstddef>
 #include <deque>
 #include <vector>
 

@@ -48,7 +48,7 @@ std::set<std::string> readmekeys()
 {
     std::set<std::string> keys;
     std::istringstream in(section(slurp("README.md"), "## Keys on the staff", "## "));
-    const std::regex token("`([^`]+)`|(Ctrl\\+[A-Z]|Space|Backspace|Enter|Esc|Tab)");
+    const std::regex token("`([^`]+)`|(Ctrl\\+[A-Z]|Space|Backspace|Enter|Esc|Tab|Delete)");
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("| ", 0) != 0 || line.find("| key") == 0)
             continue;

@@ -98,15 +98,16 @@ TEST_F(Menu, DropDownsHaveTheirWidthsColoursAndRules)
     EXPECT_EQ(scr.attr, 15);
 
     // Widths of the other menus: 16 for the title's, 12 for short labels
-    // (inner width at least 8), 20 for help; each under its heading.
+    // (inner width at least 8), more for 编辑's and 序列's longest, 20 for
+    // help; each under its heading.
     struct {
         int k, x, w;
         const char* first;
     } m[] = {
         {1, 5, 16, "| 自定义标题   |"},
         {2, 16, 12, "| 新建     |"},
-        {3, 22, 12, "| 清屏     |"},
-        {4, 28, 12, "| 播放     |"},
+        {3, 22, 14, "| 清屏       |"},
+        {4, 28, 16, "| 播放         |"},
         {5, 34, 20, "| Pellavine 帮助   |"},
     };
     for (const auto& e : m) {
@@ -264,7 +265,7 @@ TEST_F(Menu, EveryItemResolvesToItsCommand)
             EXPECT_EQ(std::count(seen.begin(), seen.end(), i.cmd), 0) << i.func;
             seen.push_back(i.cmd);
         }
-    EXPECT_EQ(seen.size(), 15u);
+    EXPECT_EQ(seen.size(), 31u);
     for (const char* f : {"", "NFILE", "Close", "play ", " about", "help\n", "clear2", "wintitl", "x"})
         EXPECT_EQ(commandof(f), command::none) << '"' << f << '"';
     EXPECT_EQ(run(command::none), runend::goon);
@@ -423,7 +424,7 @@ TEST_F(Menu, ClearRestartsManyTimesWithoutGrowing)
     int restarts = 0, asked = 0;
     tio.onkey = [&] {
         if (!tio.keys.empty() && tio.keys.front() == 13 && tio.keys.size() > 1 && tio.keys[1] == 9 &&
-            grow(scr, 2, 22, 34) == "| 清屏     |")
+            grow(scr, 2, 22, 36) == "| 清屏       |")
             restarts++;
         if (!tio.keys.empty() && tio.keys.front() == 9 && grow(scr, 12, 41, 65).find("文件尚未保存") != std::string::npos)
             asked++;

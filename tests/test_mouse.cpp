@@ -70,6 +70,7 @@ TEST_F(Mouse, StaffBarsRulerAndWheel)
         {"left arrow at the start", [] { press(STAFFX, H + 2); }, {40, 0, 0, 55, 1}},
         {"ruler", [] { press(STAFFX + 50, 1); }, {40, 0, 50, 55, 1}},
         {"drag moves along the columns", [] { tiomouse(mbutton::left, maction::press, 20, 5); tiomouse(mbutton::left, maction::drag, 25, 5); tiomouse(mbutton::left, maction::drag, 27, 9); }, {40, 0, 21, 43, 1}},
+        {"drag with no press first", [] { tiomouse(mbutton::left, maction::drag, 25, 5); }, {40, 0, 0, 55, 1}},
         {"cells that mean nothing", [] { press(2, 10); press(50, H + 3); press(W + 7, 10); press(50, H + 2); press(300, 5); press(50, 10, mbutton::middle); }, {40, 0, 0, 55, 1}},
     };
     for (auto& c : cases) {
@@ -81,6 +82,22 @@ TEST_F(Mouse, StaffBarsRulerAndWheel)
                   (std::vector<int>{c.want.toplo, c.want.leftlo, c.want.mousex, c.want.mousey, c.want.notes}))
             << c.what;
     }
+}
+
+TEST_F(Mouse, DragSelectsAsVAndMovingDo)
+{
+    tiomouse(mbutton::left, maction::press, STAFFX + 8, C3Y);
+    tiomouse(mbutton::left, maction::drag, STAFFX + 12, C3Y);
+    tiomouse(mbutton::left, maction::release, STAFFX + 12, C3Y);
+    tiotype("x"); // cut: the note at 10-11 goes to the clipboard
+    edit(te, false);
+    EXPECT_EQ(notes(), 0);
+    EXPECT_EQ(te.edits.clip.notes.size(), 1u);
+
+    SetUp(); // a press and release in one place selects nothing
+    press(STAFFX + 8, C3Y);
+    edit(te, false);
+    EXPECT_FALSE(te.edits.selecting);
 }
 
 TEST_F(Mouse, RemovedNoteIsOneUndoStep)

@@ -4,6 +4,8 @@
 // cuts short, the clock, and a quiet standard error.
 #include "platform/playerenv.h"
 
+#include "platform/proc.h"
+
 #include <windows.h>
 
 #include <csignal>
@@ -89,4 +91,12 @@ squiet::~squiet()
     std::fflush(stderr);
     _dup2(saved, 2);
     _close(saved);
+}
+
+std::vector<std::string> systemsoundfonts()
+{
+    std::string dir = exedir();
+    if (dir.empty())
+        return {};
+    return {dir + "TimGM6mb.sf2"};
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Starting and stopping other programs on Windows: CreateProcessW with no
 // window and no standard handles, players inside a job object that ends them
-// when the editor ends, and ShellExecuteW for web addresses. No command
+// when the editor ends, the resident player woken through a pipe, and
+// ShellExecuteW for web addresses. No command
 // interpreter is involved.
 #include "platform/proc.h"
 
@@ -11,6 +12,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -229,13 +231,99 @@ void procreset()
     playeroverride.clear();
 }
 
-// No resident player on Windows: startresident reports it as not started, so
-// the editor starts one player for every request (startplayer).
-int startresident() { return -1; }
+namespace {
 
-bool wakeresident() { return false; }
+// The resident player's pipe: this process holds the only write end (never
+// inherited); the player holds the read end and ends when it reads the end
+// of the pipe, that is when this process closes it or dies.
+HANDLE residentpipe = nullptr;
 
-void stopresident() {}
+// Starts `path --resident HANDLE` in the players' job, with `h` the one handle
+// it inherits. The process id, or -1.
+int spawnresident(const std::string& path, HANDLE h)
+{
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attrs(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attrs.data());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size))
+        return -1;
+    int pid = -1;
+    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &h, sizeof h, nullptr, nullptr)) {
+        std::wstring app = widen(path), cmd;
+        quotearg(cmd, app);
+        cmd += L" --resident " + std::to_wstring(reinterpret_cast<uintptr_t>(h));
+        STARTUPINFOEXW si{};
+        si.StartupInfo.cb = sizeof si;
+        si.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        si.lpAttributeList = list;
+        PROCESS_INFORMATION pi{};
+        DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
+        if (CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                           &si.StartupInfo, &pi)) {
+            HANDLE j = playerjob();
+            if (j && AssignProcessToJobObject(j, pi.hProcess)) {
+                ResumeThread(pi.hThread);
+                children.push_back({pi.hProcess, pi.dwProcessId, true, false});
+                pid = static_cast<int>(pi.dwProcessId);
+            } else {
+                TerminateProcess(pi.hProcess, 1);
+                CloseHandle(pi.hProcess);
+            }
+            CloseHandle(pi.hThread);
+        }
+    }
+    DeleteProcThreadAttributeList(list);
+    return pid;
+}
+
+} // namespace
+
+int startresident()
+{
+    stopresident();
+    std::string path = playerpath();
+    if (!isfile(path))
+        return -1;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE rd = nullptr, wr = nullptr;
+    if (!CreatePipe(&rd, &wr, &inherit, 0))
+        return -1;
+    // Only the read end may be inherited, and only by this one child.
+    SetHandleInformation(wr, HANDLE_FLAG_INHERIT, 0);
+    DWORD nowait = PIPE_NOWAIT; // a full pipe never blocks the editor
+    SetNamedPipeHandleState(wr, &nowait, nullptr, nullptr);
+    SetEnvironmentVariableW(L"PELLAVINE_PID", std::to_wstring(GetCurrentProcessId()).c_str());
+    int pid = spawnresident(path, rd);
+    CloseHandle(rd);
+    if (pid < 0) {
+        CloseHandle(wr);
+        return -1;
+    }
+    residentpipe = wr;
+    return pid;
+}
+
+bool wakeresident()
+{
+    if (!residentpipe)
+        return false;
+    DWORD n = 0;
+    if (WriteFile(residentpipe, "w", 1, &n, nullptr))
+        return true; // n is 0 when the pipe is full: the player reads the file anyway
+    stopresident(); // the player has gone
+    return false;
+}
+
+void stopresident()
+{
+    if (residentpipe)
+        CloseHandle(residentpipe);
+    residentpipe = nullptr;
+    reapchildren();
+}
+
+// The Windows player writes nothing back to the editor.
 std::vector<std::string> residentreplies() { return {}; }
 
 // Players inherit this process's environment (CreateProcessW is given none).

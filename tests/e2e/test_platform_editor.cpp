@@ -439,6 +439,37 @@ TEST(Editor, EscapeStopsPlayback)
     unlink(path.c_str());
 }
 
+// Notes by degree, a selection drawn as a highlight, Delete and an undo, in
+// the real terminal: each saved, the file growing and shrinking by notes.
+TEST(Editor, DigitsSelectionDeleteAndUndoInTheRealTerminal)
+{
+    session s(SCRW, SCRH, "度数.pvx");
+    const std::string path = s.dir + "/度数.pvx";
+    auto savedsize = [&](off_t want) {
+        unlink(path.c_str());
+        s.send("\x13");
+        struct stat st{};
+        return s.until([&] { return stat(path.c_str(), &st) == 0 && st.st_size == want; });
+    };
+    const off_t head = 24, note = 21, end = 4;
+    ASSERT_TRUE(s.until([&] { return firstframe(s); })) << s.screen();
+    s.send("1231");
+    ASSERT_TRUE(savedsize(head + 5 * note + end)) << s.screen();
+    s.send("A"); // back to step 0
+    s.send("vdddd");
+    ASSERT_TRUE(s.until([&] { return s.screen().find("选区:5步 2音") != std::string::npos; })) << s.screen();
+    EXPECT_EQ(s.term.bg(6, 10), consoleindex(1)) << "step 0 highlighted";
+    EXPECT_NE(s.term.bg(20, 10), consoleindex(1)) << "step 14 not";
+    s.send("\x1b[3~"); // Delete
+    ASSERT_TRUE(savedsize(head + 3 * note + end)) << s.screen();
+    s.send("\x1a"); // Ctrl+Z
+    ASSERT_TRUE(savedsize(head + 5 * note + end)) << s.screen();
+    s.send("\x03");
+    ASSERT_TRUE(s.finish()) << s.screen();
+    EXPECT_EQ(WEXITSTATUS(s.status), 0);
+    unlink(path.c_str());
+}
+
 namespace {
 
 // A score whose reading drops a note past its end: it opens with unsaved

@@ -11,13 +11,22 @@
 // only the saved score and the exit status are checked. With --ctrlc first,
 // Ctrl+C is the way out instead: with a note unsaved it asks (cancelled
 // here), and once the score is saved it ends the program with status 0.
+// With --beeps first, 'b' is pressed ten times and the tone players started
+// meanwhile are counted (processes whose command line names pellavine-beep
+// in the program's folder, in its Linux or its wine form): exit status 0
+// when exactly one served all ten and still runs (run it with a sound device,
+// or PELLAVINE_AUDIO=null under wine).
 #include "../e2e/vt.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
+#include <dirent.h>
+#include <set>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <poll.h>
 #include <pty.h>
 #include <string>
@@ -33,6 +42,7 @@ constexpr int W = 108, H = 27;
 vt term(W, H);
 bool blind = false;
 bool ctrlc = false;
+bool beeps = false;
 int master = -1;
 pid_t pid = -1;
 int status = -1;
@@ -101,12 +111,72 @@ bool exists(const std::string& p)
     return stat(p.c_str(), &st) == 0 && st.st_size > 0;
 }
 
+// The tone players of the program in `dir` that run now, added to `seen`.
+void players(const std::string& dir, std::set<int>& seen)
+{
+    std::string win = "Z:" + dir;
+    for (char& c : win)
+        if (c == '/')
+            c = '\\';
+    DIR* d = opendir("/proc");
+    if (!d)
+        return;
+    while (dirent* e = readdir(d)) {
+        int p = std::atoi(e->d_name);
+        if (p <= 0)
+            continue;
+        std::ifstream f("/proc/" + std::string(e->d_name) + "/cmdline");
+        std::string cmd((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        for (char& c : cmd)
+            if (c == '\0')
+                c = ' ';
+        bool ours = cmd.find(dir + "/pellavine-beep") != std::string::npos ||
+                    cmd.find(win + "\\pellavine-beep") != std::string::npos;
+        if (ours && cmd.find("pvsmoke") == std::string::npos)
+            seen.insert(p);
+    }
+    closedir(d);
+}
+
+// Presses 'b' ten times, counting the players; true when one served them all.
+bool tenbeeps(const std::string& program)
+{
+    std::string dir = program.substr(0, program.find_last_of('/'));
+    std::set<int> seen;
+    for (int i = 0; i < 10; i++) {
+        ssize_t n = write(master, "b", 1);
+        (void)n;
+        for (int k = 0; k < 6; k++) {
+            pump(50);
+            players(dir, seen);
+        }
+    }
+    for (int k = 0; k < 10; k++) {
+        pump(50);
+        players(dir, seen);
+    }
+    std::set<int> now;
+    players(dir, now);
+    if (seen.size() != 1 || now != seen) {
+        std::fprintf(stderr, "pvsmoke: %zu tone players for ten 'b' presses, %zu still running\n", seen.size(),
+                     now.size());
+        return false;
+    }
+    std::puts("pvsmoke: one tone player for ten 'b' presses");
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::string(argv[1]) == "--ctrlc") {
         ctrlc = true;
+        argv++;
+        argc--;
+    }
+    if (argc > 1 && std::string(argv[1]) == "--beeps") {
+        beeps = true;
         argv++;
         argc--;
     }
@@ -158,6 +228,13 @@ int main(int argc, char** argv)
         return 1;
     settle();
     std::ofstream(dir + "/frame.txt") << screen();
+    if (beeps) {
+        bool one = tenbeeps(argv[argc - 1]);
+        send("\x03"); // nothing unsaved: Ctrl+C ends it
+        if (!until("the program ended by Ctrl+C", [] { return status >= 0; }, 30000, false))
+            return 1;
+        return one ? 0 : 1;
+    }
     if (ctrlc) {
         auto shows = [](const char* text) { return [text] { return screen().find(text) != std::string::npos; }; };
         send(" ");

@@ -19,7 +19,7 @@ TEST(WinArgs, PlayerOptionsComeOutAndTheRestIsReadOnce)
     };
     const scase cases[] = {
         {{"--instrument", "violin", "--version"}, argwhat::version, ""},
-        {{"--version", "--soundfont", "C:\\sf\\gm.sf2"}, argwhat::version, ""},
+        {{"--version", "--soundfont", "TimGM6mb.sf2"}, argwhat::version, ""},
         {{"--instrument", "flute", "--help"}, argwhat::help, ""},
         {{"--instrument", "0", "旋律.pvx"}, argwhat::edit, "旋律.pvx"},
         {{"--", "--instrument"}, argwhat::edit, "--instrument"},

@@ -98,13 +98,13 @@ TEST_F(WinFiles, OldFileSurvivesAFailedReplaceAndFailuresSayWhy)
         {"write, read-only", writewhole(p, "new"), fileerr::noperm},
         {"write, folder", writewhole(dir, "a folder"), fileerr::notregular},
         {"write, device", writewhole("NUL", "a device"), fileerr::notregular},
-        {"write, no folder", writewhole(dir + "\\没有\\x.pvx", "no folder"), fileerr::missing},
+        {"write, no folder", writewhole(dir + "\\没有\\x.pvx", "no folder"), fileerr::nofolder},
         {"write, empty path", writewhole("", "x"), fileerr::missing},
         {"read, no file", readwhole(dir + "\\没有.pvx", bytes), fileerr::missing},
         {"read, folder", readwhole(dir, bytes), fileerr::notregular},
         {"read, limit", readwhole(p, bytes, nullptr, 2), fileerr::toolarge},
-        {"new, no folder", (writenew(dir + "\\没有\\r", "x", &res), res), fileerr::missing},
-        {"plain, no folder", writeplain(dir + "\\没有\\beepset.tmp", "x"), fileerr::missing},
+        {"new, no folder", (writenew(dir + "\\没有\\r", "x", &res), res), fileerr::nofolder},
+        {"plain, no folder", writeplain(dir + "\\没有\\beepset.tmp", "x"), fileerr::nofolder},
     };
     for (auto& c : cases)
         EXPECT_EQ(c.got.why, c.want) << c.what;

@@ -96,11 +96,36 @@ std::string outpath()
     return narrow(tmp) + "pvargs" + std::to_string(GetCurrentProcessId()) + ".txt";
 }
 
-// No resident player: the editor falls back to a player per request, and
-// every player sees the environment set for players.
+// The resident player (the real one, playing to no device) runs in the job,
+// takes wakes without blocking the editor, and ends once the editor closes
+// its end of the pipe.
+TEST(WinProc, ResidentPlayerEndsWhenThePipeCloses)
+{
+    procreset();
+    SetEnvironmentVariableW(L"PELLAVINE_AUDIO", L"null");
+    SetEnvironmentVariableW(L"PELLAVINE_INSTRUMENT", L"tone");
+    int pid = startresident();
+    SetEnvironmentVariableW(L"PELLAVINE_AUDIO", nullptr);
+    SetEnvironmentVariableW(L"PELLAVINE_INSTRUMENT", nullptr);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(liveplayers(), 1);
+    for (int i = 0; i < 10000; i++) // far more than the pipe holds: never blocks
+        ASSERT_TRUE(wakeresident());
+    EXPECT_EQ(liveplayers(), 1);
+    stopresident();
+    for (int i = 0; i < 1000 && liveplayers() > 0; i++)
+        Sleep(10);
+    EXPECT_EQ(liveplayers(), 0);
+    EXPECT_FALSE(wakeresident());
+    procreset();
+}
+
+// No resident player (its program is missing): the editor falls back to a
+// player per request, and every player sees the environment set for players.
 TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
 {
     procreset();
+    setplayerpath("Z:\\nowhere\\pellavine-beep.exe");
     EXPECT_LT(startresident(), 0);
     EXPECT_FALSE(wakeresident());
     stopresident();

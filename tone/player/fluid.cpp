@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: MIT
-// The SoundFont synthesiser of tone/player/fluid.h on FluidSynth.
+// The SoundFont synthesiser of tone/player/fluid.h on FluidSynth, or on the
+// player's own sample player (sf2synth.h) when PELLAVINE_SYNTH is "own".
 #include "tone/player/fluid.h"
 
 #include "platform/playerenv.h"
 #include "tone/player/player.h"
+#include "tone/player/sf2synth.h"
 
 #include <fluidsynth.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 struct sfluid {
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
+    sf2synth* own = nullptr; // instead of FluidSynth
 };
 
 namespace {
@@ -23,6 +28,12 @@ constexpr size_t CHUNK = 512;    // samples rendered in one go
 
 void quietlog(int, const char*, void*) {}
 
+bool ownasked()
+{
+    const char* v = std::getenv("PELLAVINE_SYNTH");
+    return v && std::strcmp(v, "own") == 0;
+}
+
 } // namespace
 
 std::string fluidmissing() { return ""; }
@@ -31,6 +42,7 @@ void fluidfree(sfluid* f)
 {
     if (!f)
         return;
+    sf2free(f->own);
     if (f->synth)
         delete_fluid_synth(f->synth);
     if (f->settings)
@@ -40,6 +52,14 @@ void fluidfree(sfluid* f)
 
 sfluid* fluidload(const std::string& path, int program, std::string& why)
 {
+    if (ownasked()) {
+        sf2synth* own = sf2load(path, program, RATE, why);
+        if (!own)
+            return nullptr;
+        sfluid* f = new sfluid;
+        f->own = own;
+        return f;
+    }
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, quietlog, nullptr);
     sfluid* f = new sfluid;
@@ -84,12 +104,28 @@ sfluid* fluidload(const std::string& path, int program, std::string& why)
     return f;
 }
 
-void fluidnoteon(sfluid* f, int chan, int key, int velocity) { fluid_synth_noteon(f->synth, chan, key, velocity); }
+void fluidnoteon(sfluid* f, int chan, int key, int velocity)
+{
+    if (f->own)
+        sf2noteon(f->own, chan, key, velocity);
+    else
+        fluid_synth_noteon(f->synth, chan, key, velocity);
+}
 
-void fluidnoteoff(sfluid* f, int chan, int key) { fluid_synth_noteoff(f->synth, chan, key); }
+void fluidnoteoff(sfluid* f, int chan, int key)
+{
+    if (f->own)
+        sf2noteoff(f->own, chan, key);
+    else
+        fluid_synth_noteoff(f->synth, chan, key);
+}
 
 void fluidrender(sfluid* f, int16_t* out, size_t n)
 {
+    if (f->own) {
+        sf2render16(f->own, out, n);
+        return;
+    }
     float left[CHUNK], right[CHUNK];
     for (size_t done = 0; done < n;) {
         size_t k = std::min(n - done, CHUNK);
@@ -102,4 +138,7 @@ void fluidrender(sfluid* f, int16_t* out, size_t n)
     }
 }
 
-bool fluidactive(const sfluid* f) { return fluid_synth_get_active_voice_count(f->synth) > 0; }
+bool fluidactive(const sfluid* f)
+{
+    return f->own ? sf2active(f->own) : fluid_synth_get_active_voice_count(f->synth) > 0;
+}

@@ -2,7 +2,7 @@
 #pragma once
 // The player's one tie to FluidSynth: a synthesiser with a General MIDI
 // SoundFont loaded, played by channel and key and rendered to mono samples.
-// Builds without FluidSynth link a stand-in whose loading always fails.
+// The Windows build links the player's own sample player (sf2synth.h) instead.
 #include <cstddef>
 #include <cstdint>
 #include <string>

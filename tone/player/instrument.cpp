@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "tone/player/player.h"
 
+#include "platform/playerenv.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,14 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The SoundFonts found on the system, in the order they are tried after the
-// one asked for: the alternative Debian keeps for the default General MIDI
-// SoundFont, then the small one Pellavine's build installs.
-const char* const SYSTEMFONTS[] = {
-    "/usr/share/sounds/sf2/default-GM.sf2",
-    "/usr/share/sounds/sf2/TimGM6mb.sf2",
-};
 
 std::string envof(const char* name)
 {
@@ -62,7 +56,7 @@ std::vector<std::string> soundfonts(const std::string& asked)
     std::vector<std::string> v;
     if (!asked.empty())
         v.push_back(asked);
-    for (const char* p : SYSTEMFONTS)
+    for (const std::string& p : systemsoundfonts())
         v.push_back(p);
     return v;
 }

@@ -47,6 +47,8 @@ const char* const help =
     "/usr/share/sounds/sf2/TimGM6mb.sf2. When none loads, the player says so in\n"
     "one line on standard error (the resident player also tells the editor)\n"
     "and plays the sine tone.\n"
+    "PELLAVINE_SYNTH=own sounds the SoundFont with Pellavine's own sample player\n"
+    "(the one of the Windows build) instead of FluidSynth.\n"
     "\n";
 
 const char* const helpresident =

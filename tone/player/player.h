@@ -117,8 +117,10 @@ int instrargs(std::vector<std::string>& args, sinstr& in, std::string& err);
 
 // The SoundFonts to try, in order; this list is the one place that order is
 // written (the manual pages describe it): the one asked for (when not ""),
-// the system's default General MIDI SoundFont, the one installed with
-// Pellavine. The first that loads is used.
+// then those of systemsoundfonts() (platform/playerenv.h): on Linux the
+// system's default General MIDI SoundFont and the one installed with
+// Pellavine, on Windows the one beside the programs. The first that loads is
+// used.
 std::vector<std::string> soundfonts(const std::string& asked);
 
 // Why an engine sounds the sine tone although an instrument was asked for.

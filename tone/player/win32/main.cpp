@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: MIT
 // pellavine-beep.exe: the tone player on Windows. Plays the request the editor
-// leaves in "beepset.tmp" through waveOut, or renders it, or a whole score,
-// to a WAV or MIDI file exactly as the player on other systems does.
+// leaves in "beepset.tmp" through WASAPI or waveOut, once or for a whole editor run
+// (woken through a pipe), or renders it, or a whole score, to a WAV or MIDI
+// file exactly as the player on other systems does with its own sample player.
+#include "platform/fileio.h"
 #include "platform/playerenv.h"
 #include "platform/utf8.h"
 #include "tone/player/cli.h"
+#include "tone/player/win32/output.h"
 
 #include <windows.h>
-#include <mmsystem.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@ namespace {
 
 const char* const usage =
     "Usage: pellavine-beep [INSTRUMENT]                play the request in .\\beepset.tmp\n"
+    "       pellavine-beep [INSTRUMENT] --resident H   play each request woken through pipe H\n"
     "       pellavine-beep [INSTRUMENT] --wav OUT.wav  render that request to a WAV file\n"
     "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.wav\n"
     "       pellavine-beep [INSTRUMENT] --export SCORE.pvx OUT.mid|OUT.musicxml\n"
@@ -26,75 +31,25 @@ const char* const usage =
     "INSTRUMENT: --instrument N|NAME  --soundfont PATH\n";
 
 const char* const help =
-    "This Windows build plays the sine tone: no SoundFont synthesiser is built\n"
-    "for Windows. --instrument sets only the program of a MIDI file, and an\n"
-    "instrument other than tone is noted on standard error. Sound goes to the\n"
-    "default audio device through waveOut.\n"
-    "The player runs in the editor's job object, so it ends with the editor; it\n"
+    "Notes sound with a General MIDI instrument of a SoundFont at velocity 100,\n"
+    "through Pellavine's own SoundFont sample player (this build has no\n"
+    "FluidSynth); a note is released at its end and dies away. The SoundFont is\n"
+    "--soundfont PATH (or PELLAVINE_SOUNDFONT) when it exists, else the\n"
+    "TimGM6mb.sf2 beside pellavine-beep.exe. Without one the player says so in\n"
+    "one line on standard error and plays the sine tone. The sample player\n"
+    "leaves out modulators, the LFOs, the modulation envelope's effect on\n"
+    "pitch, pan, reverb and chorus. Sound goes to the default audio device\n"
+    "through WASAPI in shared mode (about 30 ms from a request to the device),\n"
+    "or through waveOut (about 100 ms) where WASAPI cannot be opened;\n"
+    "PELLAVINE_AUDIO=waveout skips WASAPI, PELLAVINE_AUDIO=null plays to no\n"
+    "device (for tests).\n"
+    "The editor keeps one player for a whole run, started with --resident H:\n"
+    "each byte read from the pipe H asks it to read beepset.tmp and play the\n"
+    "request at once; it ends when the editor closes the pipe or has gone. The\n"
+    "player runs in the editor's job object, so it ends with the editor; it\n"
     "also stops within a second when the program named by PELLAVINE_PID has\n"
     "gone, and at once on Ctrl+C or Ctrl+Break.\n"
     "\n";
-
-// The waveOut device with a ring of buffers that are refilled from the
-// engine as the device hands them back.
-struct swaveout {
-    static constexpr int NBUF = 4;
-    static constexpr size_t BLOCK = RATE / 40; // 25 ms a buffer, 100 ms queued
-    HWAVEOUT dev = nullptr;
-    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    WAVEHDR hdr[NBUF]{};
-    int16_t buf[NBUF][BLOCK]{};
-
-    MMRESULT open()
-    {
-        WAVEFORMATEX f{};
-        f.wFormatTag = WAVE_FORMAT_PCM;
-        f.nChannels = 1;
-        f.nSamplesPerSec = RATE;
-        f.wBitsPerSample = 16;
-        f.nBlockAlign = 2;
-        f.nAvgBytesPerSec = RATE * 2;
-        return waveOutOpen(&dev, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT);
-    }
-    bool busy() const
-    {
-        for (const WAVEHDR& h : hdr)
-            if (h.dwFlags & WHDR_PREPARED && !(h.dwFlags & WHDR_DONE))
-                return true;
-        return false;
-    }
-    // Sends every free buffer while the engine still sounds; false on a
-    // device error.
-    bool feed(sengine& e)
-    {
-        for (int i = 0; i < NBUF && enginebusy(e); i++) {
-            WAVEHDR& h = hdr[i];
-            if ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE))
-                continue;
-            if (h.dwFlags & WHDR_PREPARED)
-                waveOutUnprepareHeader(dev, &h, sizeof h);
-            enginerender(e, buf[i], BLOCK);
-            h = WAVEHDR{};
-            h.lpData = reinterpret_cast<LPSTR>(buf[i]);
-            h.dwBufferLength = static_cast<DWORD>(BLOCK * sizeof(int16_t));
-            if (waveOutPrepareHeader(dev, &h, sizeof h) != MMSYSERR_NOERROR ||
-                waveOutWrite(dev, &h, sizeof h) != MMSYSERR_NOERROR)
-                return false;
-        }
-        return true;
-    }
-    ~swaveout()
-    {
-        if (dev) {
-            waveOutReset(dev);
-            for (WAVEHDR& h : hdr)
-                if (h.dwFlags & WHDR_PREPARED)
-                    waveOutUnprepareHeader(dev, &h, sizeof h);
-            waveOutClose(dev);
-        }
-        CloseHandle(done);
-    }
-};
 
 int devicemode(const sinstr& in)
 {
@@ -107,15 +62,16 @@ int devicemode(const sinstr& in)
         return got < 0 ? playerfail(err) : 0;
     sengine e;
     playeropen(e, in);
-    auto out = std::make_unique<swaveout>();
-    if (MMRESULT m = out->open(); m != MMSYSERR_NOERROR)
-        return playerfail("no audio device: waveOut error " + std::to_string(m));
+    std::string why;
+    std::unique_ptr<soutput> out = openoutput(why);
+    if (!out)
+        return playerfail(why);
     // Planned again now that the device is open, so that the time opening
     // took is skipped too.
     if (r.mode == 0 && lateplan(r, 0, plan, err) != 0)
         plan = splan{};
     engineadd(e, std::move(plan), r.mode == 0);
-    for (int polls = 0;; WaitForSingleObject(out->done, 10)) {
+    for (int polls = 0;; WaitForSingleObject(out->ready(), 10)) {
         if (stopsignal())
             return 128 + stopsignal();
         if (++polls % 10 == 0 && watchgone(w))
@@ -124,6 +80,89 @@ int devicemode(const sinstr& in)
             return playerfail("audio device failed");
         if (!enginebusy(e) && !out->busy())
             return 0;
+    }
+}
+
+// The read end of the editor's pipe, read on a thread of its own: each byte
+// sets `wake`; the pipe's end (the editor has closed it or has gone) sets
+// `closed` too. The thread runs until the process ends.
+struct spipe {
+    HANDLE h = nullptr;
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<bool> closed{false};
+
+    static DWORD WINAPI run(void* self)
+    {
+        auto* p = static_cast<spipe*>(self);
+        char buf[256];
+        DWORD n = 0;
+        while (ReadFile(p->h, buf, sizeof buf, &n, nullptr) && n > 0)
+            SetEvent(p->wake);
+        p->closed = true;
+        SetEvent(p->wake);
+        return 0;
+    }
+    bool start(HANDLE pipe)
+    {
+        h = pipe;
+        HANDLE t = CreateThread(nullptr, 0, run, this, 0, nullptr);
+        if (!t)
+            return false;
+        CloseHandle(t);
+        return true;
+    }
+};
+
+// Reads "beepset.tmp" and plays it unless it is the request played last.
+void residentrequest(sengine& e, int64_t readyms, std::string& last)
+{
+    std::string text, why;
+    if (!readwhole("beepset.tmp", text, &why, 1 << 20) || text == last)
+        return;
+    last = text;
+    sreq r;
+    splan plan;
+    if (parsereq(text, r, why) != 0 || lateplan(r, readyms, plan, why) != 0) {
+        playerfail(why);
+        return;
+    }
+    if (plan.len > 0)
+        engineadd(e, std::move(plan), r.mode == 0);
+}
+
+int residentmode(const std::string& htext, const sinstr& in)
+{
+    catchstops();
+    char* end = nullptr;
+    unsigned long long hv = std::strtoull(htext.c_str(), &end, 10);
+    if (end == htext.c_str() || *end != '\0' || hv == 0)
+        return playerfail("--resident needs a pipe handle number, not \"" + htext + "\"", 2);
+    swatch w = watchstart();
+    // Wakes wait in the pipe while the SoundFont loads.
+    sengine e;
+    playeropen(e, in);
+    std::string why;
+    std::unique_ptr<soutput> out = openoutput(why);
+    if (!out)
+        return playerfail(why);
+    static spipe pipe; // read until the process ends
+    if (!pipe.start(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(hv))))
+        return playerfail("cannot read the editor's pipe");
+    const int64_t readyms = clockms();
+    std::string last;
+    for (int polls = 0;;) {
+        HANDLE ev[2] = {pipe.wake, out->ready()};
+        DWORD got = WaitForMultipleObjects(2, ev, FALSE, enginebusy(e) ? 10 : 250);
+        if (stopsignal())
+            return 128 + stopsignal();
+        if (pipe.closed)
+            return 0; // the editor has gone
+        if (got == WAIT_OBJECT_0)
+            residentrequest(e, readyms, last);
+        if (!out->feed(e))
+            return playerfail("audio device failed");
+        if (++polls % 20 == 0 && watchgone(w))
+            return playerfail("the editor has gone; stopping");
     }
 }
 
@@ -144,6 +183,8 @@ int main(int argc, char** argv)
         return playerfail(err, 2);
     if (a.empty())
         return devicemode(in);
+    if (a[0] == "--resident" && a.size() == 2)
+        return residentmode(a[1], in);
     int status = 0;
     if (filemode(a, in, status))
         return status;
