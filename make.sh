@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
-          libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont)
+          libvterm-dev libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
+          pulseaudio pulseaudio-utils)
 
 # What the tests open exported files with: MuseScore 3 and LilyPond's
 # musicxml2ly read the MusicXML, Python's mido writes MIDI files to import.

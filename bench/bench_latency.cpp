@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: MIT
 // How soon the editor's sounds are heard, on the real editor in a
-// pseudo-terminal, with SDL's disk audio driver standing in for a sound card.
+// pseudo-terminal, through SDL's disk audio driver standing in for a sound
+// card and through a real sound server (PulseAudio with a null sink, started
+// here in a folder of its own, SDL's pulseaudio driver, its monitor recorded).
 //
-//   bench_latency [PRESSES]
+//   bench_latency [PRESSES]          latency and CPU (PRESSES 'b', default 40)
+//   bench_latency --underruns [SECONDS]
+//                                    SECONDS (600) of a dense score, 16 notes a
+//                                    second, with 1,000 'b' in its first 10 s:
+//                                    late blocks and clicks counted
 //
-// For the sine tone and for the piano it prints: the time from starting the
-// editor to its first frame, with the resident player and without one (the
-// editor alone in a folder without pellavine-beep); the time from the first
-// 'b' pressed at once after the first frame to the first sound; the median,
-// least and most of PRESSES (8) later presses of 'b'; the first step of a
-// playback (Enter, the play settings confirmed); 'b' once the resident player
-// has been killed and every request starts a player of its own; and the
-// resident player's CPU use while idle (over 10 s) and its resident memory.
+// For the sine tone and the piano, through each driver, it prints the median
+// and 95th percentile from key to first sample for 'b' and for the first
+// step of a playback (Enter on the play settings), and the resident player's
+// CPU use idle and while sounding.
 //
-// Latency is measured from writing the key to the terminal to the moment the
-// first non-silent sample was made and handed to the disk driver. The driver
-// writes through a stdio buffer of 4096 bytes (42.7 ms of sound), so that
-// moment is worked out from when the file grows: each growth shows when the
-// bytes up to the new size, plus the device block (512 bytes) the buffer
-// still holds, had been made; a straight line through the growths of the
-// half second around the sample gives its moment, to about a millisecond.
+// Honest timing: before each press it waits until the sound has died away;
+// it presses after a random wait, so at a random phase of the device's
+// blocks; and it times a sample by when it was made, not by when a file
+// grew. The disk driver writes through a stdio buffer of 4096 bytes (21 ms of
+// sound), so the player logs when it made each block (PELLAVINE_BLOCKLOG),
+// and the first sample's block gives its moment. (Without the log, a line
+// fitted through the file's growth times stands in.)
+// The monitor of the sound server's null sink comes through parec in small
+// fragments, each timed as it arrives: the sound server's figure includes
+// its own buffering, the null sink's and parec's.
 #include "score/pvx.h"
 
 #include <algorithm>
@@ -33,7 +38,12 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <poll.h>
+#include <random>
+#include <sys/socket.h>
 #include <pty.h>
 #include <sstream>
 #include <string>
@@ -49,7 +59,7 @@ namespace fs = std::filesystem;
 using clk = std::chrono::steady_clock;
 
 constexpr double BYTESPERSEC = 48000.0 * 2; // the player's device: 16-bit mono at 48 kHz
-constexpr double HELD = 512;                // one device block still in the driver's buffer
+constexpr double HELD = 192;                // one device block (96 samples) still on its way
 
 double secs(clk::time_point a, clk::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 double ms(clk::time_point a, clk::time_point b) { return 1000 * secs(a, b); }
@@ -57,6 +67,7 @@ void sleepms(double m) { usleep(static_cast<useconds_t>(m * 1000)); }
 
 // The disk driver's output file, read as it grows.
 struct sdisk {
+    virtual ~sdisk() = default;
     std::string path;
     size_t scanned = 0;     // bytes looked at
     size_t lastsound = 0;   // end of the last non-silent sample seen
@@ -65,7 +76,7 @@ struct sdisk {
     std::vector<std::pair<double, clk::time_point>> made;
     // Reads what is new. Returns the byte offset of the first non-silent
     // sample in it, or -1.
-    long long poll()
+    virtual long long poll()
     {
         struct stat st{};
         if (stat(path.c_str(), &st) != 0)
@@ -93,7 +104,7 @@ struct sdisk {
     // When byte `at` was made: a straight line fitted to the writes of the
     // half second around it (the driver's pace is steady, each write's
     // moment is not).
-    clk::time_point madeat(double at) const
+    virtual clk::time_point madeat(double at) const
     {
         double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
         const clk::time_point base = made.empty() ? clk::now() : made.front().second;
@@ -112,6 +123,20 @@ struct sdisk {
         }
         return base + std::chrono::microseconds(static_cast<long long>(y * 1e6));
     }
+    // When the sample at byte `at` was made: when the player rendered its
+    // block, from the player's block log; without one, from the file's growth.
+    std::string log;
+    virtual clk::time_point momentof(double at) const
+    {
+        std::ifstream f(log, std::ios::binary);
+        int64_t rec[2], found = -1;
+        const auto sample = static_cast<int64_t>(at / 2);
+        while (f.read(reinterpret_cast<char*>(rec), sizeof rec) && rec[0] <= sample)
+            found = rec[1];
+        if (found >= 0)
+            return clk::time_point(std::chrono::nanoseconds(found));
+        return madeat(std::ceil((at + 2) / HELD) * HELD);
+    }
     // When the first sound after now was made; a time_point of 0 when none
     // comes within `timeoutms`.
     clk::time_point nextsound(double timeoutms)
@@ -126,8 +151,7 @@ struct sdisk {
                     poll();
                     usleep(200);
                 }
-                // The sample was made with the rest of its device block.
-                return madeat(std::ceil((static_cast<double>(at) + 2) / HELD) * HELD);
+                return momentof(static_cast<double>(at));
             }
             usleep(200);
         }
@@ -144,6 +168,114 @@ struct sdisk {
             usleep(1000);
         }
         return false;
+    }
+};
+
+// The monitor of the sound server's null sink, recorded by parec.
+struct smonitor : sdisk {
+    int fd = -1;
+    pid_t pid = -1;
+    std::vector<std::pair<size_t, clk::time_point>> arrivals; // end of each fragment, when it came
+    bool start(const std::vector<std::string>& env)
+    {
+        int p[2];
+        if (pipe(p) != 0)
+            return false;
+        pid = fork();
+        if (pid == 0) {
+            dup2(p[1], 1);
+            close(p[0]);
+            close(p[1]);
+            for (const std::string& e : env)
+                putenv(const_cast<char*>(e.c_str()));
+            execlp("parec", "parec", "-d", "pv.monitor", "--raw", "--format=s16le", "--rate=48000",
+                   "--channels=1", "--latency-msec=1", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(p[1]);
+        fd = p[0];
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+        return pid > 0;
+    }
+    ~smonitor() override
+    {
+        if (pid > 0)
+            kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
+        if (fd >= 0)
+            close(fd);
+    }
+    std::string odd; // a byte of a sample still to come
+    long long poll() override
+    {
+        long long first = -1;
+        for (;;) {
+            char buf[65536];
+            ssize_t n = read(fd, buf, sizeof buf);
+            if (n <= 0)
+                return first;
+            auto t = clk::now();
+            std::string b = odd + std::string(buf, static_cast<size_t>(n));
+            odd = b.size() % 2 ? b.substr(b.size() - 1) : "";
+            b.resize(b.size() & ~size_t{1});
+            for (size_t i = 0; i < b.size(); i += 2)
+                if (b[i] != 0 || b[i + 1] != 0) {
+                    if (first < 0)
+                        first = static_cast<long long>(scanned + i);
+                    lastsound = scanned + i + 2;
+                }
+            scanned += b.size();
+            arrivals.emplace_back(scanned, t);
+        }
+    }
+    clk::time_point momentof(double at) const override
+    {
+        for (const auto& [end, t] : arrivals)
+            if (static_cast<double>(end) > at)
+                return t - std::chrono::microseconds(static_cast<long long>((static_cast<double>(end) - at) / BYTESPERSEC * 1e6));
+        return clk::now();
+    }
+};
+
+// A PulseAudio server of our own: a null sink, in a private folder, gone at
+// the end. Runs as root too (as a user-mode daemon, not a system one).
+struct spulse {
+    std::string dir;
+    pid_t pid = -1;
+    std::vector<std::string> env() const
+    {
+        // The runtime folder is made by the server itself (it wants it private).
+        return {"PULSE_SERVER=unix:" + dir + "/rt/native", "HOME=" + dir, "XDG_RUNTIME_DIR=" + dir,
+                "PULSE_RUNTIME_PATH=" + dir + "/rt", "PULSE_STATE_PATH=" + dir + "/st"};
+    }
+    bool start(const std::string& folder)
+    {
+        dir = folder;
+        fs::create_directories(dir);
+        std::ofstream(dir + "/pa.conf") << "load-module module-null-sink sink_name=pv rate=48000 channels=1\n"
+                                           "load-module module-native-protocol-unix\n"
+                                           "set-default-sink pv\n";
+        pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            static std::vector<std::string> vars = env(); // putenv keeps the strings
+            for (std::string& e : vars)
+                putenv(e.data());
+            std::string conf = dir + "/pa.conf";
+            execlp("pulseaudio", "pulseaudio", "-n", "-F", conf.c_str(), "--daemonize=no", "--exit-idle-time=-1",
+                   "--disable-shm=yes", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 100; i++, sleepms(50))
+            if (fs::exists(dir + "/rt/native"))
+                return true;
+        return false;
+    }
+    ~spulse()
+    {
+        if (pid > 0)
+            kill(pid, SIGTERM), waitpid(pid, nullptr, 0);
     }
 };
 
@@ -290,20 +422,26 @@ struct sfigures {
         std::vector<double> s = v;
         std::sort(s.begin(), s.end());
         double med = s.size() % 2 ? s[s.size() / 2] : (s[s.size() / 2 - 1] + s[s.size() / 2]) / 2;
+        double p95 = s[static_cast<size_t>(std::ceil(0.95 * static_cast<double>(s.size()))) - 1];
         char b[160];
-        std::snprintf(b, sizeof b, "median %5.1f ms  (%.1f to %.1f, %zu presses)", med, s.front(), s.back(),
-                      s.size());
+        std::snprintf(b, sizeof b, "median %5.1f ms  p95 %5.1f ms  (%.1f to %.1f, %zu presses)", med, p95, s.front(),
+                      s.back(), s.size());
         return b;
     }
 };
 
-// Presses `key` and returns the latency in ms, or -1 when nothing is heard.
-double press(seditor& ed, sdisk& disk, const std::string& key, double quietms)
+std::mt19937 rng(12345);
+
+// Presses `key` once the sound has died away, after a random wait of 0 to
+// 25 ms (a random phase of the device's blocks), and returns the latency in
+// ms, or -1000 when nothing is heard.
+double press(seditor& ed, sdisk& sink, const std::string& key, double quietms)
 {
-    if (!disk.quiet(quietms))
+    if (!sink.quiet(quietms))
         return -1000;
+    sleepms(std::uniform_real_distribution<double>(0, 25)(rng));
     auto t0 = ed.send(key);
-    auto heard = disk.nextsound(5000);
+    auto heard = sink.nextsound(5000);
     return heard == clk::time_point{} ? -1000 : ms(t0, heard);
 }
 
@@ -313,109 +451,169 @@ std::string scratch()
     return mkdtemp(t.data()) ? t : "";
 }
 
-void instrumentrun(const std::string& instrument, int presses, const std::string& editor)
+// The sound of an editor run: the disk driver's file or the server's monitor.
+std::unique_ptr<sdisk> sinkfor(const std::string& dir, const spulse* pulse, std::vector<std::string>& env)
 {
-    std::printf("\n%s\n", instrument == "tone" ? "sine tone" : "piano");
+    if (!pulse) {
+        fs::remove(dir + "/out.raw");
+        env.push_back("SDL_AUDIODRIVER=disk");
+        env.push_back("SDL_DISKAUDIOFILE=" + dir + "/out.raw");
+        env.push_back("PELLAVINE_BLOCKLOG=" + dir + "/blocks.log");
+        auto d = std::make_unique<sdisk>();
+        d->path = dir + "/out.raw";
+        d->log = dir + "/blocks.log";
+        return d;
+    }
+    env.push_back("SDL_AUDIODRIVER=pulseaudio");
+    for (const std::string& e : pulse->env())
+        env.push_back(e);
+    auto m = std::make_unique<smonitor>();
+    m->start(pulse->env());
+    return m;
+}
+
+double cpuover(pid_t player, double seconds, const std::function<void()>& meanwhile)
+{
+    double c0 = cputime(player);
+    auto w0 = clk::now();
+    while (secs(w0, clk::now()) < seconds)
+        meanwhile();
+    return 100 * (cputime(player) - c0) / secs(w0, clk::now());
+}
+
+void run(const std::string& instrument, const spulse* pulse, int presses, const std::string& editor)
+{
+    std::printf("\n%s, %s\n", instrument == "tone" ? "sine tone" : "piano",
+                pulse ? "PulseAudio (null sink, its monitor recorded)" : "SDL disk driver");
     std::string dir = scratch();
-    std::vector<std::string> env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir + "/out.raw",
-                                    "PELLAVINE_INSTRUMENT=" + instrument};
-    // The first frame, with the player and with none beside the editor.
-    fs::create_directories(dir + "/alone");
-    fs::copy_file(editor, dir + "/alone/pellavine");
-    // Taken in turns, each once the last editor and its player have ended.
-    sfigures frame[2];
-    for (int i = 0; i < 10; i++) {
-        bool alone = i % 2;
-        sleepms(1000);
+    const double quietms = 200;
+    {
+        std::vector<std::string> env = {"PELLAVINE_INSTRUMENT=" + instrument};
+        auto sink = sinkfor(dir, pulse, env);
         seditor ed;
-        ed.start(alone ? dir + "/alone/pellavine" : editor, dir, {}, env);
-        frame[alone].add(ms(ed.started, ed.settle()));
+        ed.start(editor, dir, {}, env);
+        ed.settle(1500);
+        sfigures b;
+        for (int i = 0; i < presses; i++)
+            if (double l = press(ed, *sink, "b", quietms); l > -1000)
+                b.add(l);
+        std::printf("  'b'                 %s\n", b.text().c_str());
+        pid_t player = playerof(ed.pid);
+        if (player > 0) {
+            sink->quiet(quietms);
+            double idle = cpuover(player, 5, [&] { sink->poll(), sleepms(20); });
+            double busy = cpuover(player, 5, [&] { ed.send("b"), sleepms(250), sink->poll(); });
+            std::printf("  player CPU          idle %.2f %%, sounding %.2f %%, %ld KiB resident\n", idle, busy,
+                        rsskib(player));
+        }
         ed.stop();
     }
-    for (bool alone : {false, true}) {
-        std::string t = frame[alone].text();
-        t.replace(t.find(" presses"), 8, " starts");
-        std::printf("  first frame %-14s %s\n", alone ? "(no player)" : "(resident)", t.c_str());
-    }
-
-    fs::remove(dir + "/out.raw");
-    sdisk disk;
-    disk.path = dir + "/out.raw";
-    seditor ed;
-    ed.start(editor, dir, {}, env);
-    ed.settle(100);
-    auto t0 = ed.send("b");
-    auto heard = disk.nextsound(10000);
-    if (heard == clk::time_point{})
-        std::printf("  first 'b' after start   no sound heard\n");
-    else
-        std::printf("  first 'b' after start   %5.1f ms\n", ms(t0, heard));
-
-    sfigures b;
-    for (int i = 0; i < presses; i++)
-        if (double l = press(ed, disk, "b", 150); l > -1000)
-            b.add(l);
-    std::printf("  'b'                     %s\n", b.text().c_str());
-
-    pid_t player = playerof(ed.pid);
-    if (player > 0) {
-        disk.quiet(300);
-        double c0 = cputime(player);
-        auto w0 = clk::now();
-        sleepms(10000);
-        double c1 = cputime(player);
-        std::printf("  idle player             %.2f %% CPU over %.0f s, %ld KiB resident\n",
-                    100 * (c1 - c0) / secs(w0, clk::now()), secs(w0, clk::now()), rsskib(player));
-        // Without it every request starts a player of its own.
-        kill(player, SIGKILL);
-        sleepms(200);
-        sfigures f;
-        for (int i = 0; i < std::min(presses, 4); i++)
-            if (double l = press(ed, disk, "b", 150); l > -1000)
-                f.add(l);
-        std::printf("  'b', one player each    %s\n", f.text().c_str());
-    } else {
-        std::printf("  no resident player found\n");
-    }
-    ed.stop();
-
-    // The first step of a playback: a saved score of one long A, Enter, the
-    // play settings confirmed (eight Tabs to the confirm button, Enter), in
-    // an editor started afresh each time whose player has had time to load.
-    std::vector<smusic> notes = {smusic{0, 3, 6, 20, false}, SENTINEL};
+    // The first step of a playback: a saved score of one C of two steps (the
+    // piano's A of TimGM6mb begins with 6 ms of silence of its own),
+    // Enter, the play settings confirmed (eight Tabs to the confirm button,
+    // Enter), again and again in one editor.
+    std::vector<smusic> notes = {smusic{0, 3, 1, 2, false}, SENTINEL};
     std::string tune = dir + "/tune.pvx";
     std::ofstream(tune, std::ios::binary) << pvxwrite(pvxhead{}, notes);
-    sfigures p;
-    for (int i = 0; i < std::min(presses, 4); i++) {
-        fs::remove(dir + "/out.raw");
-        sdisk pd;
-        pd.path = dir + "/out.raw";
-        seditor pe;
-        pe.start(editor, dir, {tune}, env);
-        pe.settle(1000);
-        pe.send("\r");
-        pe.settle(100);
-        pe.send(std::string(8, '\t'));
-        pe.settle(100);
-        if (pd.quiet(100)) {
-            auto k = pe.send("\r");
-            auto h = pd.nextsound(5000);
-            if (h != clk::time_point{})
-                p.add(ms(k, h));
+    {
+        std::vector<std::string> env = {"PELLAVINE_INSTRUMENT=" + instrument};
+        auto sink = sinkfor(dir, pulse, env);
+        seditor ed;
+        ed.start(editor, dir, {tune}, env);
+        ed.settle(1500);
+        sfigures p;
+        for (int i = 0; i < std::max(presses / 2, 1); i++) {
+            ed.send("\r");
+            ed.settle(100);
+            ed.send(std::string(8, '\t'));
+            ed.settle(100);
+            if (double l = press(ed, *sink, "\r", quietms); l > -1000)
+                p.add(l);
+            ed.settle(300);
         }
-        pe.stop();
+        std::printf("  playback, 1st step  %s\n", p.text().c_str());
+        ed.stop();
     }
-    std::printf("  playback, first step    %s\n", p.text().c_str());
     fs::remove_all(dir);
+}
+
+// The resident player alone, fed through its socket as the editor feeds it:
+// `seconds` of a dense score and 1,000 tones in its first 10 s. Late blocks
+// are what the player counts; a click is a step between two samples larger
+// than the loudest tone's steepest slope, twice over (tones over each other
+// pass the limiter).
+int underruns(int seconds)
+{
+    std::string dir = scratch();
+    std::vector<smusic> notes;
+    const int count = seconds * 16;
+    for (int i = 0; i < count; i++)
+        notes.push_back(smusic{i, 3 + i % 2, 1 + i % 7, 1, false});
+    notes.push_back(SENTINEL);
+    std::ofstream(dir + "/dense.pvx", std::ios::binary) << pvxwrite(pvxhead{}, notes);
+    int sv[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sv) != 0)
+        return 1;
+    std::string beep = (fs::path(PV_EDITOR).parent_path() / "pellavine-beep").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
+        int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(err, 2);
+        close(sv[0]);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "out.raw", 1);
+        setenv("PELLAVINE_INSTRUMENT", "tone", 1);
+        execl(beep.c_str(), beep.c_str(), "--resident", std::to_string(sv[1]).c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(sv[1]);
+    sleepms(500);
+    auto stamp = [] {
+        long long t = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::system_clock::now().time_since_epoch()).count();
+        return std::to_string(t / 1000) + " " + std::to_string(t % 1000);
+    };
+    auto say = [&](const std::string& m) { (void)send(sv[0], m.data(), m.size(), 0); };
+    say("p0 " + stamp() + "\r\n" + dir + "/dense.pvx\r\n0 " + std::to_string(count) + " 1.6\r\n");
+    for (int i = 0; i < 1000; i++, sleepms(10))
+        say("p1 " + stamp() + " 440 10\r\n");
+    sleepms(1000.0 * seconds - 10000 + 2000);
+    close(sv[0]);
+    waitpid(pid, nullptr, 0);
+    std::ifstream err(dir + "/err.txt");
+    std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    std::ifstream raw(dir + "/out.raw", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(raw)), std::istreambuf_iterator<char>());
+    const double top = 440.0 * std::pow(2.0, 11.0 / 12.0); // B above A of octave 3 and then some
+    const double allowed = 2 * (0.5 * 32767 * (2 * M_PI * top / 48000 + M_PI / (2 * 5 * 48)) + 2);
+    long clicks = 0, sounding = 0;
+    int16_t prev = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        int16_t x = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        clicks += std::abs(x - prev) > allowed;
+        sounding += x != 0;
+        prev = x;
+    }
+    std::printf("dense playback, %d s (%d notes) and 1,000 'b' in 10 s, disk driver:\n", seconds, count);
+    std::printf("  %.1f s rendered, %.1f s of it sounding; clicks %ld; player says: %s\n",
+                static_cast<double>(bytes.size()) / BYTESPERSEC, static_cast<double>(sounding) / 48000, clicks,
+                said.empty() ? "no late blocks" : said.c_str());
+    fs::remove_all(dir);
+    return clicks == 0 && said.empty() ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    int presses = argc > 1 ? std::atoi(argv[1]) : 8;
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
+    if (argc > 1 && std::string(argv[1]) == "--underruns")
+        return underruns(argc > 2 ? std::max(std::atoi(argv[2]), 11) : 600);
+    int presses = argc > 1 ? std::atoi(argv[1]) : 40;
     if (presses < 1) {
-        std::fprintf(stderr, "usage: bench_latency [PRESSES]\n");
+        std::fprintf(stderr, "usage: bench_latency [PRESSES] | --underruns [SECONDS]\n");
         return 2;
     }
     std::string editor = PV_EDITOR;
@@ -424,6 +622,14 @@ int main(int argc, char** argv)
         return 1;
     }
     for (const char* instrument : {"tone", "piano"})
-        instrumentrun(instrument, presses, editor);
+        run(instrument, nullptr, presses, editor);
+    std::string dir = scratch();
+    spulse pulse;
+    if (!pulse.start(dir + "/pulse")) {
+        std::printf("\nno PulseAudio server could be started (pulseaudio and parec are needed)\n");
+        return 0;
+    }
+    for (const char* instrument : {"tone", "piano"})
+        run(instrument, &pulse, presses, editor);
     return 0;
 }

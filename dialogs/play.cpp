@@ -323,10 +323,15 @@ splay playset(sdoc& doc, sview& view, splayset& ps)
             dlgpress(dd, CANCEL, 10);
             return CANCEL;
         case OK:
-            dlgpress(dd, OK, 0);
             playtmp.start = p.sls == 0 ? 0 : p.sls == 1 ? ttransb(statime.h, statime.min, statime.s) : curlo;
             playtmp.end = p.sle == 0 ? leng : p.sle == 1 ? ttransb(endtime.h, endtime.min, endtime.s) : curlo;
             playtmp.speed = p.speed;
+            if (ps.confirmed) {
+                splay go = playtmp;
+                go.yn = true;
+                ps.confirmed(go);
+            }
+            dlgpress(dd, OK, 0);
             Sleep(10);
             return OK;
         default:

@@ -127,6 +127,7 @@ runend editrun(seditor& ed, bool fresh)
     tonerunstart();
     cls();
     edrun r;
+    splayhook hook(ed, r);
     if (fresh)
         ffile(ed.doc, ed.view, fmode::fresh);
     histclear(ed.hist, ed.doc);

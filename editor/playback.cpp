@@ -46,7 +46,20 @@ namespace {
 // The name a request may carry: a name that breaks the line would break it.
 bool requestable(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 
-void beginplay(seditor& ed, edrun& r, const splay& p, const std::string& path)
+// Hands the playback of `play` to the player. Sent as the settings are
+// confirmed, the sound leads the marker by the dialog's closing (about 10 ms).
+void sendplay(seditor& ed, edrun& r, splay play)
+{
+    if (!requestable(ed.doc.filepath))
+        return;
+    play.start = std::clamp(play.start, 0, MAXCOL);
+    play.end = std::clamp(play.end, 0, MAXCOL);
+    r.playsent = true;
+    beep(reqmode::play, play, 0, 0, false, 0, ed.doc.filepath);
+}
+
+// `sent`: the request went out already, as the play settings were confirmed.
+void beginplay(seditor& ed, edrun& r, const splay& p, const std::string& path, bool sent)
 {
     sview& v = ed.view;
     r.tmpmousex = v.mousex;
@@ -59,7 +72,8 @@ void beginplay(seditor& ed, edrun& r, const splay& p, const std::string& path)
     v.mousex = r.playing.start;
     r.playmode = true;
     r.statime = gettimems();
-    beep(reqmode::play, r.playing, 0, 0, false, 0, path);
+    if (!sent)
+        beep(reqmode::play, r.playing, 0, 0, false, 0, path);
 }
 
 void endplay(seditor& ed, edrun& r)
@@ -84,8 +98,17 @@ void startplay(seditor& ed, edrun& r)
         return;
     }
     r.looping = false;
-    beginplay(ed, r, ed.plays.play, ed.doc.filepath);
+    const bool sent = r.playsent;
+    r.playsent = false;
+    beginplay(ed, r, ed.plays.play, ed.doc.filepath, sent);
 }
+
+splayhook::splayhook(seditor& e, edrun& r) : ed(e)
+{
+    ed.plays.confirmed = [this, &r](const splay& p) { sendplay(ed, r, p); };
+}
+
+splayhook::~splayhook() { ed.plays.confirmed = nullptr; }
 
 void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop)
 {
@@ -100,7 +123,8 @@ void startplayfrom(seditor& ed, edrun& r, const splay& p, bool loop)
     }
     r.looping = loop;
     r.playpath = path;
-    beginplay(ed, r, p, path);
+    r.playsent = false;
+    beginplay(ed, r, p, path, false);
 }
 
 // One step of the marker: on to the next column and wait until it is due,

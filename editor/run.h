@@ -35,6 +35,7 @@ struct edrun {
     bool looping = false; // it starts again at its end until Esc
     std::string playpath; // the file a loop hands the player again
     stimems statime, curtime;
+    bool playsent = false; // the playback was handed to the player as its settings were confirmed
     bool escaped = false; // Esc during the last wait: playback stops at once
     int tmpmousex = 0, tmpmousey = 0, tmptoplo = 0, tmpleftlo = 0;
 };
@@ -80,6 +81,14 @@ constexpr int SPANINFO_ENTRY = 25, SPANINFO_SELECTION = 62; // status row column
 // Whether a selection is on, and its span.
 bool selecting(const seditor& ed);
 sspan selection(const sedit& e, const sview& v);
+
+// For the life of an editor run, the play settings hand the request to the
+// player the moment they are confirmed, before anything is painted.
+struct splayhook {
+    seditor& ed;
+    splayhook(seditor& ed, edrun& r);
+    ~splayhook();
+};
 void playstep(seditor& ed, edrun& r);
 void playmsg(const sview& v); // "正在播放" on the status row
 

@@ -390,7 +390,7 @@ int startresident()
     if (!executable(path))
         return -1;
     int sv[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sv) != 0)
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sv) != 0)
         return -1;
     // The player's end must not land on a standard stream the child replaces.
     for (int& fd : sv) {
@@ -420,16 +420,18 @@ int startresident()
     return pid;
 }
 
-bool wakeresident()
+bool tellresident(const std::string& message)
 {
     if (self.residentfd < 0)
         return false;
     for (;;) {
-        ssize_t n = send(self.residentfd, "w", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n == 1 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
-            return true; // with bytes still unread the player reads the file anyway
+        ssize_t n = send(self.residentfd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n == static_cast<ssize_t>(message.size()))
+            return true;
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EMSGSIZE))
+            return false; // a player that does not keep up: this request gets one of its own
         stopresident(); // the player has gone
         return false;
     }

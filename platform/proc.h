@@ -57,9 +57,10 @@ void procreset();
 // the read end of an anonymous pipe (`--resident HANDLE`), the only handle
 // the player inherits; the editor keeps the write end, never inherited.
 int startresident();
-// One byte to the resident player: play "beepset.tmp". Never blocks. False
-// when there is no resident player or it has gone (it is then forgotten).
-bool wakeresident();
+// One message to the resident player, whole or not at all. Never blocks. False
+// when there is no resident player or it has gone (it is then forgotten), or
+// the message could not be sent.
+bool tellresident(const std::string& message);
 // Closes this process's end: the resident player ends by itself.
 void stopresident();
 // The lines the resident player has written back so far (each ended by

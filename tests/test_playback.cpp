@@ -122,8 +122,9 @@ TEST_F(Playback, RowFollowsTheMelodyAndEverythingComesBack)
     EXPECT_EQ(te.view.toplo, 20);
     EXPECT_EQ(te.view.leftlo, 0);
     EXPECT_EQ(grow(scr, te.view.winheig + 3, te.view.winleng - 6, te.view.winleng + 8), "    创建新音符");
-    // The request: its own timestamp, the path whole, the range, "%f" speed.
-    EXPECT_EQ(stamp, "0 " + std::to_string(t0 / 1000) + " " + std::to_string(t0 % 1000));
+    // The request: its own timestamp (sent as the settings were confirmed,
+    // before the button's 10 ms), the path whole, the range, "%f" speed.
+    EXPECT_EQ(stamp, "0 " + std::to_string((t0 - 10) / 1000) + " " + std::to_string((t0 - 10) % 1000));
     EXPECT_EQ(request.substr(stamp.size()), "\r\nmy scores/tune.pvx\r\n0 8 1.000000");
 }
 

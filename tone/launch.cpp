@@ -5,6 +5,7 @@
 #include "console/width.h"
 #include "platform/fileio.h"
 #include "platform/proc.h"
+#include "tone/protocol/resident.h"
 #include "tone/tone.h"
 #include "score/instrument.h"
 
@@ -76,7 +77,13 @@ void tonerunstart()
     startresident();
 }
 
-void tonesilence() { tonerunstart(); }
+void tonesilence()
+{
+    // The resident player stops every sound and stays, its sounds loaded;
+    // without one, every player ends and a fresh resident one starts.
+    if (!tellresident(stopmessage()))
+        tonerunstart();
+}
 
 void toneexit()
 {

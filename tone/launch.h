@@ -15,8 +15,9 @@ int toneoptions(int& argc, char** argv, std::string& err);
 // starts the resident one. Never waits for it to load its sounds.
 void tonerunstart();
 
-// Silences every sound at once (Esc during playback): the players end and a
-// fresh resident player starts for what comes next.
+// Silences every sound at once (Esc during playback): the resident player is
+// told to stop all it sounds and stays ready; players started for single
+// requests end. A resident player that has gone is started afresh.
 void tonesilence();
 
 // At the end of the program: the resident player ends, and "beepset.tmp"

@@ -5,6 +5,7 @@
 #include "console/console.h"
 #include "platform/fileio.h"
 #include "platform/proc.h"
+#include "tone/protocol/resident.h"
 #include "tone/launch.h"
 
 stonestate tones;
@@ -21,12 +22,14 @@ void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, in
         return;
     }
     tones.lastfail = fileerr::ok;
-    // The run's resident player; when it has gone, a new one, woken at once
-    // (it plays the request once it is ready); only when none can be
-    // started, a player for this request alone.
-    if (wakeresident())
+    // The request goes in the message itself: the player reads no file. A
+    // resident player that has died is started again, and takes the request
+    // once it is ready; only when none can be started does a player of its
+    // own play it.
+    std::string message = playmessage(text);
+    if (tellresident(message))
         return;
-    if (startresident() >= 0 && wakeresident())
+    if (startresident() >= 0 && tellresident(message))
         return;
     startplayer();
 }

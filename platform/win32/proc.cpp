@@ -304,9 +304,12 @@ int startresident()
     return pid;
 }
 
-bool wakeresident()
+// The Windows player takes a wake-up byte for each play message and reads
+// the request from "beepset.tmp", which the editor has just written; it has
+// no stop message, so a stop is refused and the caller starts a fresh player.
+bool tellresident(const std::string& message)
 {
-    if (!residentpipe)
+    if (!residentpipe || message.empty() || message[0] != 'p')
         return false;
     DWORD n = 0;
     if (WriteFile(residentpipe, "w", 1, &n, nullptr))

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -421,22 +422,77 @@ TEST(CommandLine, AnotherVersionAndANameAfterDoubleDash)
     rmdir(dir.c_str());
 }
 
-// Esc during playback stops it at once, in the real terminal too.
+// The pellavine-beep processes whose parent is `parent`.
+std::vector<pid_t> playersof(pid_t parent)
+{
+    std::vector<pid_t> v;
+    DIR* d = opendir("/proc");
+    while (dirent* e = d ? readdir(d) : nullptr) {
+        int pid = std::atoi(e->d_name);
+        FILE* f = pid > 0 ? std::fopen(("/proc/" + std::string(e->d_name) + "/stat").c_str(), "r") : nullptr;
+        if (!f)
+            continue;
+        char name[64] = {};
+        char state = 0;
+        int ppid = 0;
+        if (std::fscanf(f, "%*d (%63[^)]) %c %d", name, &state, &ppid) == 3 && ppid == parent &&
+            std::string(name) == "pellavine-beep")
+            v.push_back(pid);
+        std::fclose(f);
+    }
+    if (d)
+        closedir(d);
+    return v;
+}
+
+// The first `n` bytes of sound the disk driver wrote after byte `from` are all silence.
+bool silentafter(const std::string& raw, long from)
+{
+    FILE* f = std::fopen(raw.c_str(), "rb");
+    if (!f)
+        return false;
+    std::fseek(f, from, SEEK_SET);
+    int c, n = 0;
+    while ((c = std::fgetc(f)) != EOF && c == 0)
+        n++;
+    std::fclose(f);
+    return c == EOF && n > 0;
+}
+
+// Esc during playback stops it at once, in the real terminal too: the
+// resident player is told to stop, and stays.
 TEST(Editor, EscapeStopsPlayback)
 {
     std::string path = "/tmp/pve2e-esc-" + std::to_string(getpid()) + ".pvx";
+    std::string raw = "/tmp/pve2e-esc-" + std::to_string(getpid()) + ".raw";
     ASSERT_TRUE(onenote(path, 2, 90)); // nine seconds
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("PELLAVINE_INSTRUMENT", "tone", 1);
     session s(SCRW, SCRH, path);
+    for (const char* v : {"SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE", "PELLAVINE_INSTRUMENT"})
+        unsetenv(v);
     ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; })) << s.screen();
+    std::vector<pid_t> before;
+    ASSERT_TRUE(s.until([&] { return (before = playersof(s.pid)).size() == 1; }, 2000));
     s.send("\r\t\t\t\t\t\t\t\t\r"); // the play dialog, OK
     ASSERT_TRUE(s.until([&] { return s.screen().find("正在播放") != std::string::npos; })) << s.screen();
+    s.until([] { return false; }, 300); // sounding
     s.send("\x1b");
     ASSERT_TRUE(s.until([&] { return s.screen().find("修改音符长度") != std::string::npos; }, 1500))
         << "stopped within moments, not after nine seconds\n" << s.screen();
+    s.until([] { return false; }, 300);
+    struct stat st{};
+    ASSERT_EQ(stat(raw.c_str(), &st), 0);
+    long esc = static_cast<long>(st.st_size);
+    s.until([] { return false; }, 300);
+    EXPECT_EQ(playersof(s.pid), before) << "the same resident player, no new one";
+    EXPECT_TRUE(silentafter(raw, esc)) << "the sound stopped too";
     s.send("\x03");
     ASSERT_TRUE(s.finish());
     EXPECT_EQ(WEXITSTATUS(s.status), 0);
     unlink(path.c_str());
+    unlink(raw.c_str());
 }
 
 // Notes by degree, a selection drawn as a highlight, Delete and an undo, in

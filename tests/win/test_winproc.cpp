@@ -110,13 +110,13 @@ TEST(WinProc, ResidentPlayerEndsWhenThePipeCloses)
     ASSERT_GT(pid, 0);
     EXPECT_EQ(liveplayers(), 1);
     for (int i = 0; i < 10000; i++) // far more than the pipe holds: never blocks
-        ASSERT_TRUE(wakeresident());
+        ASSERT_TRUE(tellresident("p"));
     EXPECT_EQ(liveplayers(), 1);
     stopresident();
     for (int i = 0; i < 1000 && liveplayers() > 0; i++)
         Sleep(10);
     EXPECT_EQ(liveplayers(), 0);
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("p"));
     procreset();
 }
 
@@ -127,7 +127,7 @@ TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
     procreset();
     setplayerpath("Z:\\nowhere\\pellavine-beep.exe");
     EXPECT_LT(startresident(), 0);
-    EXPECT_FALSE(wakeresident());
+    EXPECT_FALSE(tellresident("p"));
     stopresident();
     setplayerpath(self());
     std::string out = outpath();

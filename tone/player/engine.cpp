@@ -6,12 +6,16 @@
 #include "tone/player/fluid.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
 constexpr int PLAYCHAN = 15;  // the channel of playback
 constexpr int TONECHANS = 14; // tones take turns on channels 0 to 14, all but the drums' 9
 constexpr size_t CHUNK = 512;  // samples rendered in one go
+
+const double RELEASE = std::exp(-1.0 / (RATE * 0.05)); // the limiter's letting go, per sample
 
 int tonechan(int n) { return n >= 9 ? n + 1 : n; }
 
@@ -58,6 +62,22 @@ void voicecut(svoice& v, int64_t cut, bool sine)
     v.ev = std::min(v.ev, 2 * t.size());
 }
 
+// The fade after a stop, over the samples [pos - n, pos) just rendered.
+void fadeout(sengine& e, int16_t* out, size_t n)
+{
+    if (e.fadeend < 0)
+        return;
+    const int64_t ramp = RATE * RAMPMS / 1000, from = e.pos - static_cast<int64_t>(n);
+    for (size_t i = 0; i < n; i++) {
+        int64_t left = e.fadeend - (from + static_cast<int64_t>(i));
+        out[i] = left <= 0 ? int16_t{0} : static_cast<int16_t>(out[i] * left / ramp);
+    }
+    if (e.pos >= e.fadeend) {
+        fluidsilence(e.fl);
+        e.fadeend = -1;
+    }
+}
+
 void rendersynth(sengine& e, int16_t* out, size_t n)
 {
     sfluid* s = e.fl;
@@ -100,8 +120,14 @@ void rendersine(sengine& e, int16_t* out, size_t n)
             for (size_t i = 0; i < got; i++)
                 sum[i] += one[i];
         }
-        for (size_t i = 0; i < k; i++)
-            out[done + i] = static_cast<int16_t>(std::clamp(sum[i], -32767, 32767));
+        // Tones over each other could add up beyond full scale: a limiter
+        // follows the mix's peak at once and lets go over about 50 ms, so that
+        // the level drops smoothly instead of the wave being cut off.
+        for (size_t i = 0; i < k; i++) {
+            e.peak = std::max(static_cast<double>(std::abs(sum[i])), e.peak * RELEASE);
+            double g = e.peak > 32767.0 ? 32767.0 / e.peak : 1.0;
+            out[done + i] = static_cast<int16_t>(std::lrint(sum[i] * g));
+        }
         e.pos += static_cast<int64_t>(k);
         done += k;
     }
@@ -174,6 +200,10 @@ void engineload(sengine& e, int program, const std::string& soundfont, std::stri
 
 void engineadd(sengine& e, splan plan, bool playback)
 {
+    if (e.fadeend >= 0) { // a stop still fading: it ends now
+        fluidsilence(e.fl);
+        e.fadeend = -1;
+    }
     if (playback)
         for (svoice& v : e.voices)
             if (v.playback)
@@ -191,11 +221,24 @@ void engineadd(sengine& e, splan plan, bool playback)
     e.voices.push_back(std::move(v));
 }
 
+void enginestop(sengine& e)
+{
+    if (!e.fl) {
+        for (svoice& v : e.voices)
+            voicecut(v, e.pos - v.at, true);
+        return;
+    }
+    e.voices.clear();
+    if (!e.silent && e.fadeend < 0)
+        e.fadeend = e.pos + RATE * RAMPMS / 1000;
+}
+
 void enginerender(sengine& e, int16_t* out, size_t n)
 {
-    if (e.fl)
+    if (e.fl) {
         rendersynth(e, out, n);
-    else
+        fadeout(e, out, n);
+    } else
         rendersine(e, out, n);
     std::erase_if(e.voices, [&](const svoice& v) { return voicedone(e, v); });
 }

@@ -120,6 +120,14 @@ void fluidnoteoff(sfluid* f, int chan, int key)
         fluid_synth_noteoff(f->synth, chan, key);
 }
 
+void fluidsilence(sfluid* f)
+{
+    if (f->own)
+        sf2silence(f->own);
+    else
+        fluid_synth_all_sounds_off(f->synth, -1);
+}
+
 void fluidrender(sfluid* f, int16_t* out, size_t n)
 {
     if (f->own) {

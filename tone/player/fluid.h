@@ -17,6 +17,8 @@ sfluid* fluidload(const std::string& path, int program, std::string& why);
 void fluidfree(sfluid* f);
 void fluidnoteon(sfluid* f, int chan, int key, int velocity);
 void fluidnoteoff(sfluid* f, int chan, int key);
+// Ends every note at once, released ones too.
+void fluidsilence(sfluid* f);
 // Renders the next `n` samples, both channels mixed to one at the player's level.
 void fluidrender(sfluid* f, int16_t* out, size_t n);
 // True while any note still sounds, released notes dying away included.

@@ -5,13 +5,16 @@
 #include "platform/fileio.h"
 #include "platform/playerenv.h"
 #include "tone/player/cli.h"
+#include "tone/protocol/resident.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,11 +34,13 @@ const char* const help =
     "Sound goes to the default audio device through SDL (SDL_AUDIODRIVER picks\n"
     "another driver). The player stops at once on SIGTERM or SIGINT, and within\n"
     "a second when the program that started it has gone (its parent, or the\n"
-    "process named by PELLAVINE_PID).\n"
+    "process named by PELLAVINE_PID). PELLAVINE_BLOCKLOG=FILE logs when each\n"
+    "block of sound was made (for bench_latency).\n"
     "\n"
     "The editor keeps one player for a whole run, started with --resident FD:\n"
-    "each byte read from descriptor FD asks it to read beepset.tmp and play the\n"
-    "request at once. Tones sound over each other; a score request replaces the\n"
+    "FD is a sequenced-packet socket; a packet of 'p' and a request (the text of\n"
+    "beepset.tmp) plays it at once, a packet of 's' stops every sound. Tones\n"
+    "sound over each other; a score request replaces the\n"
     "score playing. It ends when FD reaches its end, that is when the editor\n"
     "has gone. Requests that come while the SoundFont still loads play once it\n"
     "has loaded, skipping the time they missed.\n"
@@ -54,26 +59,55 @@ const char* const help =
 const char* const helpresident =
     "  --resident FD      play requests for a whole editor run, as above\n";
 
-constexpr int DEVICEBLOCK = 512; // samples the device takes at a time: 10.7 ms
+// Samples the device takes at a time: 2 ms, so that a request waits at most
+// that long for the block it starts in. A request starts in the first block
+// rendered after it came.
+constexpr int DEVICEBLOCK = 96;
 
-void feed(void* engine, Uint8* stream, int len)
+// The engine and how the device thread keeps up with it.
+struct sfeed {
+    sengine* engine = nullptr;
+    Uint64 perblock = 0; // performance counter ticks one block lasts
+    int late = 0;        // blocks that took longer to render than they last: underruns
+    int log = -1;        // PELLAVINE_BLOCKLOG: when each block was made, for the benchmark
+};
+
+// The block log: for every block, the engine sample it starts at and the
+// monotonic clock in ns when it was made, both as 64-bit numbers.
+void logblock(sfeed& f)
 {
-    enginerender(*static_cast<sengine*>(engine), reinterpret_cast<int16_t*>(stream),
-                 static_cast<size_t>(len) / sizeof(int16_t));
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    int64_t rec[2] = {f.engine->pos, static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec};
+    if (write(f.log, rec, sizeof rec) != static_cast<ssize_t>(sizeof rec))
+        f.log = -1;
+}
+
+void feed(void* data, Uint8* stream, int len)
+{
+    sfeed& f = *static_cast<sfeed*>(data);
+    Uint64 t0 = SDL_GetPerformanceCounter();
+    if (f.log >= 0)
+        logblock(f);
+    enginerender(*f.engine, reinterpret_cast<int16_t*>(stream), static_cast<size_t>(len) / sizeof(int16_t));
+    if (f.perblock > 0 && SDL_GetPerformanceCounter() - t0 > f.perblock)
+        f.late++;
 }
 
 // Opens the default audio device, fed from `e` on SDL's audio thread (the
 // engine is then touched only under SDL_LockAudioDevice). 0 on failure.
-SDL_AudioDeviceID deviceopen(sengine& e, SDL_AudioSpec& have, std::string& err)
+SDL_AudioDeviceID deviceopen(sfeed& f, SDL_AudioSpec& have, std::string& err)
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The device thread runs with a real-time priority where the system grants it.
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     SDL_AudioSpec want{};
     want.freq = RATE;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = DEVICEBLOCK;
     want.callback = feed;
-    want.userdata = &e;
+    want.userdata = &f;
     SDL_AudioDeviceID dev = 0;
     {
         squiet q;
@@ -85,15 +119,22 @@ SDL_AudioDeviceID deviceopen(sengine& e, SDL_AudioSpec& have, std::string& err)
     if (dev == 0) {
         err = std::string("no audio device: ") + SDL_GetError();
         SDL_Quit();
+        return 0;
     }
+    if (const char* log = std::getenv("PELLAVINE_BLOCKLOG"); log && *log)
+        f.log = open(log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    f.perblock = SDL_GetPerformanceFrequency() * static_cast<Uint64>(have.samples) /
+                 static_cast<Uint64>(std::max(have.freq, 1));
     return dev;
 }
 
-void deviceclose(SDL_AudioDeviceID dev)
+void deviceclose(SDL_AudioDeviceID dev, const sfeed& f)
 {
     SDL_PauseAudioDevice(dev, 1);
     SDL_CloseAudioDevice(dev);
     SDL_Quit();
+    if (f.late > 0)
+        playerfail(std::to_string(f.late) + " blocks of sound were late (underruns)");
 }
 
 void deviceadd(SDL_AudioDeviceID dev, sengine& e, splan plan, bool playback)
@@ -126,7 +167,8 @@ int devicemode(const sinstr& in)
     if (stopsignal())
         return 128 + stopsignal();
     SDL_AudioSpec have{};
-    SDL_AudioDeviceID dev = deviceopen(e, have, err);
+    sfeed f{&e};
+    SDL_AudioDeviceID dev = deviceopen(f, have, err);
     if (dev == 0)
         return playerfail(err);
     // Planned again now that the device is open, so that the time loading
@@ -149,20 +191,26 @@ int devicemode(const sinstr& in)
     // The device still holds what it was last given.
     if (status == 0)
         napms(1000 * 2 * have.samples / std::max(have.freq, 1) + 50);
-    deviceclose(dev);
+    deviceclose(dev, f);
     return status;
 }
 
-// Reads "beepset.tmp" and plays it unless it is the request played last.
-void residentrequest(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, std::string& last)
+// One message from the editor: a request to play (its text, as in
+// "beepset.tmp") or the order to stop every sound.
+void residentmessage(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, const std::string& msg)
 {
-    std::string text, why;
-    if (!readwhole("beepset.tmp", text, &why, 1 << 20) || text == last)
+    if (msg == stopmessage()) {
+        SDL_LockAudioDevice(dev);
+        enginestop(e);
+        SDL_UnlockAudioDevice(dev);
         return;
-    last = text;
+    }
+    if (msg.empty() || msg[0] != RESIDENTPLAY)
+        return;
     sreq r;
     splan plan;
-    if (parsereq(text, r, why) != 0 || lateplan(r, readyms, plan, why) != 0) {
+    std::string why;
+    if (parsereq(msg.substr(1), r, why) != 0 || lateplan(r, readyms, plan, why) != 0) {
         playerfail(why);
         return;
     }
@@ -193,12 +241,15 @@ int residentmode(const std::string& fdtext, const sinstr& in)
         replyeditor(static_cast<int>(fd), std::string("sine ") + fontfallword(fall) + "\n");
     SDL_AudioSpec have{};
     std::string err;
-    SDL_AudioDeviceID dev = deviceopen(e, have, err);
+    sfeed f{&e};
+    SDL_AudioDeviceID dev = deviceopen(f, have, err);
     if (dev == 0)
         return playerfail(err);
     SDL_PauseAudioDevice(dev, 0);
+    // The thread that takes the requests comes before most others too.
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
     const int64_t readyms = clockms();
-    std::string last;
+    std::string msg(RESIDENTMAXMSG, '\0');
     int status = 0;
     for (;;) {
         if (stopsignal()) {
@@ -208,15 +259,14 @@ int residentmode(const std::string& fdtext, const sinstr& in)
         pollfd p{static_cast<int>(fd), POLLIN, 0};
         if (poll(&p, 1, 1000) <= 0)
             continue;
-        char buf[256];
-        ssize_t n = read(static_cast<int>(fd), buf, sizeof buf);
+        ssize_t n = recv(static_cast<int>(fd), msg.data(), msg.size(), 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             break; // the editor has closed its end, or has gone
-        residentrequest(dev, e, readyms, last);
+        residentmessage(dev, e, readyms, msg.substr(0, static_cast<size_t>(n)));
     }
-    deviceclose(dev);
+    deviceclose(dev, f);
     return status;
 }
 
@@ -236,7 +286,7 @@ int main(int argc, char** argv)
         return playerfail(err, 2);
     if (a.empty())
         return devicemode(in);
-    if (a[0] == "--resident" && a.size() == 2)
+    if (a[0] == RESIDENTOPTION && a.size() == 2)
         return residentmode(a[1], in);
     int status = 0;
     if (filemode(a, in, status))

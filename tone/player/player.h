@@ -162,6 +162,8 @@ struct sengine {
     std::vector<svoice> voices;
     int nexttone = 0;    // the last tone's channel, counted among the tone channels
     bool silent = false; // nothing has sounded since the last note died away
+    int64_t fadeend = -1; // an instrument fading out after a stop: silenced at this sample
+    double peak = 0;      // the sine tones' mix: its recent peak, for the limiter
     sengine() = default;
     ~sengine();
     sengine(const sengine&) = delete;
@@ -177,6 +179,9 @@ fontfall engineopen(sengine& e, const sinstr& in, std::string& note);
 void engineload(sengine& e, int program, const std::string& soundfont, std::string& note);
 // Lets the next samples sound `plan` from its start.
 void engineadd(sengine& e, splan plan, bool playback);
+// Stops every sound: the sine tone fades out over RAMPMS, an instrument too,
+// and then every note of it, released ones included, ends.
+void enginestop(sengine& e);
 // Renders the next `n` samples; silence when nothing sounds.
 void enginerender(sengine& e, int16_t* out, size_t n);
 // True while a request still sounds or a released note still dies away.

@@ -386,4 +386,6 @@ void sf2render16(sf2synth* s, int16_t* out, size_t n)
     }
 }
 
+void sf2silence(sf2synth* s) { s->voices.clear(); }
+
 bool sf2active(const sf2synth* s) { return !s->voices.empty(); }

@@ -104,6 +104,8 @@ sf2synth* sf2make(sf2font font, int program, int rate, std::string& why);
 void sf2free(sf2synth* s);
 void sf2noteon(sf2synth* s, int chan, int key, int vel);
 void sf2noteoff(sf2synth* s, int chan, int key);
+// Every voice ends at once (the caller fades the output).
+void sf2silence(sf2synth* s);
 // Renders the next `n` samples at full scale 1.0 into `out`.
 void sf2render(sf2synth* s, double* out, size_t n);
 // The same as the player's 16-bit output, at the level that matches FluidSynth's.

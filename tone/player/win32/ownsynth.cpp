@@ -29,5 +29,6 @@ void fluidfree(sfluid* f)
 
 void fluidnoteon(sfluid* f, int chan, int key, int velocity) { sf2noteon(f->own, chan, key, velocity); }
 void fluidnoteoff(sfluid* f, int chan, int key) { sf2noteoff(f->own, chan, key); }
+void fluidsilence(sfluid* f) { sf2silence(f->own); }
 void fluidrender(sfluid* f, int16_t* out, size_t n) { sf2render16(f->own, out, n); }
 bool fluidactive(const sfluid* f) { return sf2active(f->own); }

@@ -1,0 +1,22 @@
+#pragma once
+// How the editor and its tone player talk, shared by both ends.
+//
+// The editor starts `pellavine-beep --resident FD` once per run, FD being
+// its end of a sequenced-packet socket pair. Each packet is one message:
+//   'p' followed by a request, the same text as "beepset.tmp" (which the
+//       editor still writes): play it at once;
+//   's' alone: stop every sound at once (Esc during playback).
+// The player ends when FD reaches its end, that is when the editor has gone.
+// A player started for a single request (no --resident) reads "beepset.tmp".
+// Every player watches the editor named in PELLAVINE_PID as well as its parent.
+#include <string>
+
+inline constexpr const char* PLAYERNAME = "pellavine-beep";
+inline constexpr const char* PLAYERWATCH = "PELLAVINE_PID";
+inline constexpr const char* RESIDENTOPTION = "--resident";
+inline constexpr char RESIDENTPLAY = 'p';
+inline constexpr char RESIDENTSTOP = 's';
+inline constexpr size_t RESIDENTMAXMSG = 1 << 16; // longer messages are not sent
+
+inline std::string playmessage(const std::string& request) { return RESIDENTPLAY + request; }
+inline std::string stopmessage() { return std::string(1, RESIDENTSTOP); }
