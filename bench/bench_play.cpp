@@ -78,12 +78,12 @@ int main()
 
     scr.io = conio{};
     scr.io.show = show;
-    scr.io.key = [] {
+    scr.io.event = []() -> sevent {
         if (keys.empty())
-            return KEY_END;
+            return codeevent(KEY_END);
         int k = keys.front();
         keys.pop_front();
-        return k;
+        return codeevent(k);
     };
     scr.io.sleep = [](int ms) {
         timespec ts{ms / 1000, (ms % 1000) * 1000000L};

@@ -55,16 +55,26 @@ void cflush()
         scr.io.show(scr);
 }
 
-int getch()
+sevent getev()
 {
-    cflush();
-    return scr.io.key ? scr.io.key() : KEY_END;
+    if (!(scr.io.waiting && scr.io.waiting()))
+        cflush();
+    return scr.io.event ? scr.io.event() : keyevent(KEY_END);
 }
 
-int getchwithin(int ms)
+int getkey()
+{
+    for (;;) {
+        int k = evkey(getev());
+        if (k != KEY_NONE)
+            return k;
+    }
+}
+
+int getkeywithin(int ms)
 {
     if (!scr.io.keywithin)
-        return getch();
+        return getkey();
     cflush();
     return scr.io.keywithin(ms);
 }

@@ -76,11 +76,9 @@ bool about()
 int cpause()
 {
     cput(PAUSEMSG);
-    int k = getch();
+    int k = getkey();
     while (k == KEY_CTRLC) // as in the dialogs: never a way out
-        k = getch();
-    if (k == 0 || k == 224) // the prefix of an extended key: take its second code too
-        k = getch();
+        k = getkey();
     return k;
 }
 

@@ -213,6 +213,19 @@ int dlgact(sdialog& d, int i)
     return i;
 }
 
+int dlgitemat(const sdialog& d, const sevent& e)
+{
+    if (!evpress(e, mbutton::left))
+        return -1;
+    for (size_t i = 0; i < d.sllo.size(); i++) {
+        const sselect& it = d.sllo[i];
+        int w = std::max(strwidth(it.s), i < d.fieldw.size() ? d.fieldw[i] : 0);
+        if (e.mouse.y == it.y && e.mouse.x >= it.x && e.mouse.x < it.x + w)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int dlgrun(sdialog& d)
 {
     int n = static_cast<int>(d.sllo.size());
@@ -234,9 +247,17 @@ int dlgrun(sdialog& d)
         d.redraw = {false, false, false};
         const sselect& cur = d.sllo[static_cast<size_t>(d.mouselo)];
         gotoxy(cur.x, cur.y);
-        d.tmp = getch();
+        const sevent ev = getev();
+        d.tmp = evkey(ev);
         if (d.tmp == KEY_END)
             break;
+        if (int i = dlgitemat(d, ev); i >= 0) { // a press on an item: the focus there, and Enter on it
+            d.oldmouselo = d.mouselo;
+            d.mouselo = i;
+            dlgfocus(d);
+            gotoxy(d.sllo[static_cast<size_t>(i)].x, d.sllo[static_cast<size_t>(i)].y);
+            d.tmp = KEY_ENTER;
+        }
         if (d.tmp == KEY_SPACE || d.tmp == KEY_ENTER) {
             int r = d.act ? d.act(d, d.mouselo) : dlgact(d, d.mouselo);
             if (d.tmp == KEY_END) // input ended inside the activation

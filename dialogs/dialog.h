@@ -16,12 +16,14 @@
 //      (or -1 when input has ended: the dialog then answers as if cancelled);
 //   3. reads what the fields hold from `text` and returns its result.
 //
-// Keys (codes as getch gives them):
+// Input (events, console/event.h):
 //   Tab (9)            focus to the next item, after the last to the first;
 //   Space (32), Enter (13)  activate the item with the focus;
+//   a left press on an item  the focus to it, then Enter on it (a field
+//                      opens for typing; the text cursor goes where the
+//                      next press in it points);
 //   anything else      nothing: no backwards key, no arrows, no Escape, and
-//                      Ctrl+C (3) is ignored. Extended keys arrive as two
-//                      codes (0 or 224, then the key) and each is ignored.
+//                      Ctrl+C (3) is ignored.
 //
 // Default activation (dlgact): a text field reads one line with the
 // terminal's own echo and line editing (dlgfield), keeps it whole in
@@ -41,10 +43,12 @@
 //   `drawbox` runs after the face, the title and `texts` are drawn, for
 //          fixed drawing that is not a plain text.
 // A hook may set `redraw` flags to ask for redraws on the next pass. A hook that
-// reads keys itself (getch) and meets KEY_END stores it in `tmp`: dlgrun then
+// reads keys itself (getkey) and meets KEY_END stores it in `tmp`: dlgrun then
 // ends with -1 like at the end of input in its own loop.
 //
 // Colours are console attributes: foreground + 16 x background.
+#include "console/event.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -127,6 +131,10 @@ int dlgadd(sdialog& d, const sselect& item, int width = 0, std::string_view star
 // left-aligned and padded with blanks. A longer text shows its end, after
 // "...", so it never runs past the field; control characters show as U+FFFD.
 std::string dlgfit(std::string_view text, int width);
+
+// The item a left mouse press falls on (its label, or a field's whole
+// width), or -1.
+int dlgitemat(const sdialog& d, const sevent& e);
 
 // --- the six operations ---
 

@@ -132,7 +132,7 @@ void timeentry(sdialog& d, int item, stime& t)
         cput(std::string_view(&timeline[mouselo1], 1));
         gotoxy(x + mtl[mouselo1], y);
 
-        int tmp1 = getch();
+        int tmp1 = getkey();
         if (tmp1 == KEY_END) {
             d.tmp = KEY_END; // the dialog ends as cancelled
             break;

@@ -3,6 +3,8 @@
 
 #include "tone/launch.h"
 
+#include <cstdlib>
+#include <cstring>
 namespace {
 
 // A part number 1 to 65535, or 0.
@@ -19,21 +21,25 @@ int tracknumber(const std::string& s)
 sargs parseargs(const std::vector<std::string>& argv)
 {
     sargs a;
+    const char* env = std::getenv("PELLAVINE_MOUSE");
+    a.mouse = !(env && std::strcmp(env, "0") == 0);
     bool options = true;
     const size_t argc = argv.size();
     for (size_t i = 1; i < argc; i++) {
         const std::string& s = argv[i];
         if (options && s == "--") {
             options = false;
+        } else if (options && s == "--no-mouse") {
+            a.mouse = false;
         } else if (options && (s == "--help" || s == "--version")) {
             if (argc != 2)
-                return sargs{argwhat::bad, {}, {}};
+                return sargs{argwhat::bad, {}, {}, a.mouse};
             a.what = s == "--help" ? argwhat::help : argwhat::version;
         } else if (options && s == "--track") {
             if (i + 1 >= argc || (a.track = tracknumber(argv[++i])) == 0)
                 return sargs{argwhat::bad, {}, {}};
         } else if ((options && s.size() > 1 && s[0] == '-') || !a.path.empty()) {
-            return sargs{argwhat::bad, {}, {}};
+            return sargs{argwhat::bad, {}, {}, a.mouse};
         } else {
             a.path = s;
         }

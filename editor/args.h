@@ -12,10 +12,12 @@ struct sargs {
     argwhat what = argwhat::edit;
     std::string path; // the score to open; empty for a new one
     std::string why;  // for badoption: what is wrong with a player option
+    bool mouse = true; // the mouse is the editor's (--no-mouse or PELLAVINE_MOUSE=0 leave it to the terminal)
     int track = 0;    // --track N: the MIDI part to import, from 1; 0 for the melody's best guess
 };
 
-// --help and --version stand alone; "--" ends the options, so that a score
+// --help and --version stand alone; --no-mouse may come anywhere among the
+// options; "--" ends the options, so that a score
 // whose name begins with '-' can be named after it. --track N takes a part
 // number from 1 to 65535.
 sargs parseargs(const std::vector<std::string>& argv);

@@ -77,23 +77,26 @@ void follow(seditor& ed, edrun& r)
         v.leftlo = v.mousex;
 }
 
-// Reads the key of this pass with the focus where it is. A message of the
-// last key is shown until this one.
-int readkey(seditor& ed, edrun& r)
+// Reads the input event of this pass with the focus where it is. A message
+// of the last key is shown until this one (a resize, a release or a drag
+// keeps it).
+sevent readevent(seditor& ed, edrun& r)
 {
     sview& v = ed.view;
     if (r.mousearea == focus::staff)
         gotoxy(v.mousex - v.leftlo + 6, v.mousey - v.toplo + 2);
     else
         gotoxy(0, 0);
-    int k = exportkey(ed, r);
-    if (k == KEY_END)
-        return k; // the screen stays as the user last saw it
-    r.msg.clear();
+    sevent e = exportkey(ed, r);
+    if (e.kind == evkind::end)
+        return e; // the screen stays as the user last saw it
+    if (e.kind != evkind::resize && e.kind != evkind::none &&
+        !(e.kind == evkind::mouse && (e.mouse.action == maction::release || e.mouse.action == maction::drag)))
+        r.msg.clear();
     if (r.mousearea == focus::menu)
         gotoxy(0, 0);
     setcolor(15);
-    return k;
+    return e;
 }
 
 // Runs the chosen menu command over the freshly painted frame; the next
@@ -150,10 +153,10 @@ runend editrun(seditor& ed, bool fresh)
             playstep(ed, r);
             continue;
         }
-        int k = readkey(ed, r);
-        if (k == KEY_END)
+        sevent ev = readevent(ed, r);
+        if (ev.kind == evkind::end)
             return lost(ed);
-        if (runend e = handlekey(ed, r, k); e != runend::goon)
+        if (runend e = handleevent(ed, r, ev); e != runend::goon)
             return e;
     }
 }

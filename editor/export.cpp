@@ -102,7 +102,7 @@ void askexport(seditor& ed, edrun& r)
     watch(ed, r);
 }
 
-int exportkey(seditor& ed, edrun& r)
+sevent exportkey(seditor& ed, edrun& r)
 {
     const int x = scr.cx, y = scr.cy;
     auto show = [&] {
@@ -113,10 +113,10 @@ int exportkey(seditor& ed, edrun& r)
     };
     show();
     while (exportrunning(ed.exporting)) {
-        int k = getchwithin(POLLMS);
+        int k = getkeywithin(POLLMS);
         if (k != KEY_NOTYET)
-            return k;
+            return codeevent(k);
         show();
     }
-    return getch();
+    return getev();
 }

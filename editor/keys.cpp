@@ -115,8 +115,6 @@ void backkey(sdoc& doc, sview& v, shistory& hist)
 
 void staffkey(seditor& ed, edrun& r, int k)
 {
-    if (keyprefix(k)) // a cursor or editing key: its second code, never read as a letter
-        k = staffcode(getch());
     if (spankey(ed, r, k))
         return;
     sview& v = ed.view;
@@ -212,4 +210,14 @@ runend handlekey(seditor& ed, edrun& r, int k)
     if (k == KEY_TAB)
         switchfocus(r);
     return runend::goon;
+}
+
+runend handleevent(seditor& ed, edrun& r, const sevent& e)
+{
+    if (e.kind == evkind::mouse)
+        return handlemouse(ed, r, e.mouse);
+    int k = evkey(e);
+    if (k == KEY_NONE)
+        return runend::goon;
+    return handlekey(ed, r, k);
 }

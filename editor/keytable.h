@@ -37,7 +37,7 @@ inline constexpr sdockey STAFFKEYS[] = {
     {"v", "v", {'v', -2}},
     {"y", "y", {'y', -2}},
     {"x", "x", {'x', -2}},
-    {"Delete", "Delete", {KEY_PREFIX, KEY_DELETE}}, // the two codes of Delete
+    {"Delete", "Delete", {KEY_DELETE, -2}},
     {"p", "p", {'p', -2}},
     {"e", "e", {'e', -2}},
     {"q", "q", {'q', -2}},

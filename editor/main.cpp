@@ -6,6 +6,7 @@
 //                        when no file exists yet); a MIDI file is imported
 //   pellavine --track N PATH
 //                        imports part N of a MIDI file
+//   pellavine --no-mouse  the mouse left to the terminal (for selecting text)
 //   pellavine --help     a short text on the keys
 //   pellavine --version
 #include "console/width.h"
@@ -44,11 +45,14 @@ const char* usage =
     "  1-7         输入 do re mi fa sol la ti（光标所在八度）  0  休止\n"
     "  -           延长刚输入的音符        , .   输入时值减半 / 加倍\n"
     "  k j         光标上下移动一个八度    g G   从光标播放 / 循环播放\n"
+    "  鼠标：点格子移动光标，点光标处同空格，右键删除音符；滚轮滚动三行，\n"
+    "        Shift+滚轮左右八格；点菜单、项目和按钮即执行；播放时点击停止\n"
     "\n"
     "  --instrument 乐器   音色：0-127，或 piano organ guitar violin flute\n"
     "                      clarinet trumpet voice，tone 为正弦音（默认 piano）\n"
     "  --soundfont 路径    使用的 SoundFont 音色库\n"
     "  --track N   导入 MIDI 文件的第 N 条音轨（格式 0 的文件：第 N 个通道）\n"
+    "  --no-mouse  鼠标留给终端（用于选取文字）；PELLAVINE_MOUSE=0 同此\n"
     "  --help      显示本说明\n"
     "  --version   显示版本\n"
     "  --          其后的参数都是文件名（文件名以 - 开头时）\n";
@@ -96,7 +100,7 @@ int main(int argc, char** argv)
     seditor ed;
     if (!arg.empty() && openarg(ed, arg, args.track) != 0)
         return 1;
-    if (int rc = termstart(); rc != 0)
+    if (int rc = termstart(args.mouse); rc != 0)
         return rc;
     int status = edit(ed, arg.empty());
     toneexit();

@@ -10,9 +10,6 @@
 #include <string>
 #include <string_view>
 
-// A two-code key as the staff handles it: its second code above 0xFF.
-constexpr int staffcode(int second) { return 0x100 + second; }
-
 // Which part of the screen has the keyboard.
 enum class focus { staff, menu };
 
@@ -31,6 +28,7 @@ struct edrun {
     shere here;            // the current note
     command chosen = command::none; // a menu item chosen: it runs on the next pass, over the painted frame
     std::string msg;       // shown in place of the mode message until the next key
+    int dragfrom = -1;     // the column a left press on the staff or ruler began at; -1 when none is held
 
     // Playback.
     splay playing;        // the range and speed being played
@@ -55,6 +53,11 @@ runend runcmd(seditor& ed, edrun& r, command c);
 
 // Acts on one key read with the focus where it is.
 runend handlekey(seditor& ed, edrun& r, int k);
+// Acts on one input event: a key or character as its key, a mouse report
+// where it points.
+runend handleevent(seditor& ed, edrun& r, const sevent& e);
+// Acts on one mouse report (editor/mouse.cpp).
+runend handlemouse(seditor& ed, edrun& r, const smouse& m);
 
 // Playback: startplay saves the cursor and view and hands the request to the
 // player; each playstep moves the marker one column and waits until it is
@@ -112,7 +115,7 @@ bool drawmsg(const sview& v, std::string_view msg);
 // export; exportkey reads the key of a pass, showing on the status row how
 // a running export stands while it waits.
 void askexport(seditor& ed, edrun& r);
-int exportkey(seditor& ed, edrun& r);
+sevent exportkey(seditor& ed, edrun& r);
 
 // Undo (true) or redo (false) as the keys and the menu do it.
 void undoredo(seditor& ed, edrun& r, bool undo);

@@ -99,7 +99,7 @@ struct skeycmd {
 };
 constexpr skeycmd KEYCMDS[] = {
     {'v', command::select},       {'y', command::copy},        {'x', command::cut},
-    {staffcode(KEY_DELETE), command::erase}, {'p', command::paste},       {'e', command::semiup},
+    {KEY_DELETE, command::erase}, {'p', command::paste},       {'e', command::semiup},
     {'q', command::semidown},     {'E', command::octaveup},    {'Q', command::octavedown},
     {'i', command::insertstep},   {'r', command::removestep},  {'-', command::lengthen},
     {',', command::entryhalf},    {'.', command::entrydouble}, {'g', command::playfrom},

@@ -163,19 +163,31 @@ static void drawhead(const shead& e)
 
 static bool separator(const stbi& i) { return i.mode && !i.ava; }
 
-static void dropdown(const smenubar& b, int x)
+// The drop-down of menu tbx under a heading at column headx: its left
+// column and its width (the labels' room `maxy` and the frame).
+struct sbox {
+    int x, w, maxy;
+};
+
+static sbox dropbox(const smenubar& b, int headx)
+{
+    const stb& m = b.tb[static_cast<size_t>(b.tbx)];
+    int maxy = 8;
+    for (const stbi& it : m.tbi)
+        maxy = std::max(maxy, strwidth(it.name) + 2);
+    int boxw = maxy + 4, x = headx;
+    if (x + boxw > barw())
+        x = std::max(0, barw() - boxw);
+    return sbox{x, boxw, maxy};
+}
+
+static void dropdown(const smenubar& b, int headx)
 {
     const stb& m = b.tb[static_cast<size_t>(b.tbx)];
     const int tby = b.tby;
     int num = m.num();
-    int maxy = 8;
-    for (int i = 0; i < num; i++)
-        maxy = std::max(maxy, strwidth(m.tbi[static_cast<size_t>(i)].name) + 2);
-
-    int lim = barw();
-    int boxw = maxy + 4;
-    if (x + boxw > lim)
-        x = std::max(0, lim - boxw);
+    const sbox box = dropbox(b, headx);
+    const int x = box.x, maxy = box.maxy, lim = barw();
     int bottom = scr.h > 0 ? scr.h : 2 + num + 1;
 
     std::string border(static_cast<size_t>(maxy + 4), '-');
@@ -281,4 +293,31 @@ bool toolbar(smenubar& b, barreq input)
     }
     setcolor(15);
     return false;
+}
+
+sbarhit tbhit(const smenubar& b, int x, int y, bool open)
+{
+    sbarhit h;
+    if (b.tbnum() <= 0 || x < 0 || x >= barw())
+        return h;
+    const std::vector<shead> heads = layout(b);
+    if (y == 0) {
+        for (int k = 0; k < b.tbnum(); k++) {
+            const shead& e = heads[static_cast<size_t>(k)];
+            if (x >= e.x && x < e.x + strwidth(e.text) + 2)
+                h.head = k;
+        }
+        return h;
+    }
+    if (!open)
+        return h;
+    const int tbx = std::clamp(b.tbx, 0, b.tbnum() - 1);
+    const stb& m = b.tb[static_cast<size_t>(tbx)];
+    const sbox box = dropbox(b, heads[static_cast<size_t>(tbx)].x);
+    if (x < box.x || x >= box.x + box.w || y < 1 || y > 2 + m.num())
+        return h;
+    h.inbox = true;
+    if (y >= 2 && y < 2 + m.num() && x > box.x && x < box.x + box.w - 1)
+        h.item = y - 2;
+    return h;
 }

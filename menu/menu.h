@@ -68,6 +68,16 @@ bool toolbar(smenubar& b, barreq input);
 // Column where heading k starts, as toolbar draws it.
 int tbheadx(const smenubar& b, int k);
 
+// What lies at cell (x, y) as toolbar draws the bar and, when `open`, the
+// drop-down of menu tbx: the heading (its blanks included), the item (inside
+// the frame), or -1; `inbox` for any cell of the drop-down, frame included.
+struct sbarhit {
+    int head = -1;
+    int item = -1;
+    bool inbox = false;
+};
+sbarhit tbhit(const smenubar& b, int x, int y, bool open);
+
 // Lets the user type a new title over the second heading of the bar. A
 // non-empty line becomes wintitle (as typed), the menu table is rebuilt and
 // the bar redrawn; returns false then. An empty line (or the end of input)

@@ -1,48 +1,41 @@
 // SPDX-License-Identifier: MIT
 #include "platform/conkeys.h"
 
+#include "console/width.h"
+
 namespace {
 
 constexpr uint16_t VK_ALT = 0x12;
+constexpr uint32_t SHIFT_PRESSED = 0x10, LEFT_CTRL = 0x08, RIGHT_CTRL = 0x04, LEFT_ALT = 0x02, RIGHT_ALT = 0x01;
+constexpr uint32_t MOUSE_MOVED = 1, MOUSE_WHEELED = 4, MOUSE_HWHEELED = 8;
 
 struct sext {
     uint16_t vk;
-    int prefix, code;
+    int key;
 };
 
-// Keys without a character, as _getch reports them.
+// Keys without a character.
 constexpr sext extkeys[] = {
-    {0x26, 224, 72},  {0x28, 224, 80},  {0x25, 224, 75}, {0x27, 224, 77}, // Up Down Left Right
-    {0x24, 224, 71},  {0x23, 224, 79},                                    // Home End
-    {0x2D, 224, 82},  {0x2E, 224, 83},                                    // Insert Delete
-    {0x21, 224, 73},  {0x22, 224, 81},                                    // Page Up, Page Down
-    {0x70, 0, 59},    {0x71, 0, 60},    {0x72, 0, 61},   {0x73, 0, 62},   // F1-F4
-    {0x74, 0, 63},    {0x75, 0, 64},    {0x76, 0, 65},   {0x77, 0, 66},   // F5-F8
-    {0x78, 0, 67},    {0x79, 0, 68},                                      // F9 F10
-    {0x7A, 224, 133}, {0x7B, 224, 134},                                   // F11 F12
+    {0x26, KEY_UP},     {0x28, KEY_DOWN},   {0x25, KEY_LEFT},   {0x27, KEY_RIGHT},
+    {0x24, KEY_HOME},   {0x23, KEY_ENDKEY}, {0x2D, KEY_INSERT}, {0x2E, KEY_DELETE},
+    {0x21, KEY_PGUP},   {0x22, KEY_PGDN},
+    {0x70, keyfn(1)},   {0x71, keyfn(2)},   {0x72, keyfn(3)},   {0x73, keyfn(4)},
+    {0x74, keyfn(5)},   {0x75, keyfn(6)},   {0x76, keyfn(7)},   {0x77, keyfn(8)},
+    {0x78, keyfn(9)},   {0x79, keyfn(10)},  {0x7A, keyfn(11)},  {0x7B, keyfn(12)},
 };
 
 void putchar32(sconkeys& d, char32_t c)
 {
-    if (c == 127 || c == 8) {
-        d.codes.push_back(8);
+    if (c == 127 || c == 8)
+        c = KEY_BACKSPACE;
+    if (c < 0x20) {
+        d.events.push_back(keyevent(static_cast<int>(c)));
         return;
     }
-    if (c < 0x80) {
-        d.codes.push_back(static_cast<int>(c));
-        return;
-    }
-    if (c < 0x800) {
-        d.codes.push_back(0xC0 | static_cast<int>(c >> 6));
-    } else if (c < 0x10000) {
-        d.codes.push_back(0xE0 | static_cast<int>(c >> 12));
-        d.codes.push_back(0x80 | static_cast<int>((c >> 6) & 0x3F));
-    } else {
-        d.codes.push_back(0xF0 | static_cast<int>(c >> 18));
-        d.codes.push_back(0x80 | static_cast<int>((c >> 12) & 0x3F));
-        d.codes.push_back(0x80 | static_cast<int>((c >> 6) & 0x3F));
-    }
-    d.codes.push_back(0x80 | static_cast<int>(c & 0x3F));
+    sevent e;
+    e.kind = evkind::chr;
+    u8put(e.text, c);
+    d.events.push_back(std::move(e));
 }
 
 void putunit(sconkeys& d, char16_t u)
@@ -62,6 +55,20 @@ void putunit(sconkeys& d, char16_t u)
         putchar32(d, low ? 0xFFFD : u);
 }
 
+unsigned modsof(uint32_t state)
+{
+    return (state & SHIFT_PRESSED ? MOD_SHIFT : 0) | (state & (LEFT_ALT | RIGHT_ALT) ? MOD_ALT : 0) |
+           (state & (LEFT_CTRL | RIGHT_CTRL) ? MOD_CTRL : 0);
+}
+
+void putmouse(sconkeys& d, const sconmouse& m, mbutton b, maction a)
+{
+    sevent e;
+    e.kind = evkind::mouse;
+    e.mouse = smouse{b, a, m.x, m.y, modsof(m.state)};
+    d.events.push_back(e);
+}
+
 } // namespace
 
 void conkeyfeed(sconkeys& d, const sconkey& k)
@@ -77,34 +84,55 @@ void conkeyfeed(sconkeys& d, const sconkey& k)
             continue;
         }
         for (const sext& e : extkeys)
-            if (e.vk == k.vk) {
-                d.codes.push_back(e.prefix);
-                d.codes.push_back(e.code);
-            }
+            if (e.vk == k.vk)
+                d.events.push_back(keyevent(e.key));
     }
 }
 
-void conkeyctrlc(sconkeys& d) { d.codes.push_back(3); }
-
-int conkeynext(sconkeys& d)
+void conmousefeed(sconkeys& d, const sconmouse& m)
 {
-    if (d.codes.empty())
-        return -1;
-    int c = d.codes.front();
-    d.codes.pop_front();
-    return c;
+    if (m.x < 0 || m.y < 0)
+        return;
+    if (m.flags & (MOUSE_WHEELED | MOUSE_HWHEELED)) {
+        bool up = static_cast<int16_t>(m.buttons >> 16) > 0;
+        mbutton b = m.flags & MOUSE_HWHEELED ? (up ? mbutton::wheelright : mbutton::wheelleft)
+                                             : (up ? mbutton::wheelup : mbutton::wheeldown);
+        putmouse(d, m, b, maction::wheel);
+        return;
+    }
+    static constexpr struct { uint32_t bit; mbutton b; } bits[] = {
+        {1, mbutton::left}, {2, mbutton::right}, {4, mbutton::middle}};
+    uint32_t now = m.buttons & 7, was = d.buttons;
+    d.buttons = now;
+    for (const auto& x : bits) {
+        if ((now & x.bit) && !(was & x.bit))
+            putmouse(d, m, x.b, maction::press);
+        else if (!(now & x.bit) && (was & x.bit))
+            putmouse(d, m, x.b, maction::release);
+        else if ((now & x.bit) && (m.flags & MOUSE_MOVED))
+            putmouse(d, m, x.b, maction::drag);
+    }
+}
+
+void conkeyctrlc(sconkeys& d) { d.events.push_back(keyevent(KEY_CTRLC)); }
+
+sevent conkeynext(sconkeys& d)
+{
+    if (d.events.empty())
+        return sevent{};
+    sevent e = std::move(d.events.front());
+    d.events.pop_front();
+    return e;
 }
 
 bool conkeytakeesc(sconkeys& d, size_t from)
 {
-    for (size_t i = from; i < d.codes.size(); i++) {
-        int c = d.codes[i];
-        if (c == 27) {
-            d.codes.erase(d.codes.begin() + static_cast<std::ptrdiff_t>(i));
+    for (size_t i = from; i < d.events.size(); i++) {
+        const sevent& e = d.events[i];
+        if (evkey(e) == KEY_ESC || (e.kind == evkind::mouse && e.mouse.action == maction::press)) {
+            d.events.erase(d.events.begin() + static_cast<std::ptrdiff_t>(i));
             return true;
         }
-        if (c == 0 || c == 224)
-            i++; // a prefix: the scan code after it is no key of its own
     }
     return false;
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/keys.h"
 
-#include "console/console.h"
+#include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -15,106 +16,216 @@ int getbyte(keydec& d, int waitms)
     return d.get ? d.get(d.ctx, waitms) : KB_END;
 }
 
-// A prefixed key: the prefix now, the code on the next read.
-int prefixed(keydec& d, int prefix, int code)
+void unget(keydec& d, int b) { d.held.insert(d.held.begin(), static_cast<char>(b)); }
+
+sevent chrevent(std::string text)
 {
-    d.next = code;
-    return prefix;
+    sevent e;
+    e.kind = evkind::chr;
+    e.text = std::move(text);
+    return e;
 }
 
-// The code of a finished sequence ESC intro params final, or -1 for one
-// nobody knows. Sets d.next for a prefixed key.
-int decode(keydec& d, char intro, const std::string& params, int final)
+// Number of bytes of the UTF-8 sequence a lead byte starts (1 for anything else).
+size_t seqlen(int b)
+{
+    if (b >= 0xC2 && b <= 0xDF)
+        return 2;
+    if (b >= 0xE0 && b <= 0xEF)
+        return 3;
+    if (b >= 0xF0 && b <= 0xF4)
+        return 4;
+    return 1;
+}
+
+// A character from its first byte: the continuation bytes that follow
+// (those already typed, or arriving within ESCWAIT ms). A byte that cannot
+// continue it is left for the next read; the event then holds the bytes as
+// typed, which readers show as not UTF-8.
+sevent character(keydec& d, int b)
+{
+    std::string t(1, static_cast<char>(b));
+    for (size_t n = seqlen(b); t.size() < n;) {
+        int c = getbyte(d, ESCWAIT);
+        if (c < 0x80 || c > 0xBF) {
+            if (c >= 0)
+                unget(d, c);
+            break;
+        }
+        t += static_cast<char>(c);
+    }
+    return chrevent(std::move(t));
+}
+
+// A number of a sequence's parameters: digits only, at most `max`; -1 otherwise.
+int number(const std::string& s, size_t& i, int max)
+{
+    int n = -1;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; i++) {
+        n = (n < 0 ? 0 : n * 10) + (s[i] - '0');
+        if (n > max)
+            return -1;
+    }
+    return n;
+}
+
+// ESC [ < b ; x ; y M (press, drag, wheel) or m (release): the event, or
+// none for anything malformed.
+sevent mousereport(const std::string& params, int final)
+{
+    sevent none;
+    if (final != 'M' && final != 'm')
+        return none;
+    size_t i = 1;
+    int b = number(params, i, 255);
+    if (b < 0 || i >= params.size() || params[i++] != ';')
+        return none;
+    int x = number(params, i, MOUSEMAX);
+    if (x < 1 || i >= params.size() || params[i++] != ';')
+        return none;
+    int y = number(params, i, MOUSEMAX);
+    if (y < 1 || i != params.size())
+        return none;
+    sevent e;
+    e.kind = evkind::mouse;
+    smouse& m = e.mouse;
+    m.x = x - 1;
+    m.y = y - 1;
+    m.mods = (b & 4 ? MOD_SHIFT : 0) | (b & 8 ? MOD_ALT : 0) | (b & 16 ? MOD_CTRL : 0);
+    if (b & 128)
+        return none; // buttons 8 to 11: not ours
+    if (b & 64) {
+        if (final == 'm')
+            return none;
+        static constexpr mbutton wheels[] = {mbutton::wheelup, mbutton::wheeldown, mbutton::wheelleft, mbutton::wheelright};
+        m.button = wheels[b & 3];
+        m.action = maction::wheel;
+        return e;
+    }
+    static constexpr mbutton buttons[] = {mbutton::left, mbutton::middle, mbutton::right, mbutton::none};
+    m.button = buttons[b & 3];
+    m.action = final == 'm' ? maction::release : (b & 32) ? maction::drag : maction::press;
+    if (m.button == mbutton::none && m.action == maction::press)
+        return none;
+    return e;
+}
+
+// The key of a finished sequence ESC intro params final, or KEY_NONE for
+// one nobody knows.
+int seqkey(char intro, const std::string& params, int final)
 {
     if (intro == 'O' || params.empty()) {
         // ESC O x and ESC [ x (no parameters) share the letters.
         if (intro == 'O' && !params.empty())
-            return -1;
+            return KEY_NONE;
         switch (final) {
-        case 'A': return prefixed(d, 224, 72);
-        case 'B': return prefixed(d, 224, 80);
-        case 'D': return prefixed(d, 224, 75);
-        case 'C': return prefixed(d, 224, 77);
-        case 'H': return prefixed(d, 224, 71);
-        case 'F': return prefixed(d, 224, 79);
+        case 'A': return KEY_UP;
+        case 'B': return KEY_DOWN;
+        case 'D': return KEY_LEFT;
+        case 'C': return KEY_RIGHT;
+        case 'H': return KEY_HOME;
+        case 'F': return KEY_ENDKEY;
         }
         if (intro == 'O' && final >= 'P' && final <= 'S')
-            return prefixed(d, 0, 59 + (final - 'P'));
-        return -1;
+            return keyfn(1 + (final - 'P'));
+        return KEY_NONE;
     }
     if (params[0] == '[') { // the Linux console's ESC [ [ A to E
         if (params.size() == 1 && final >= 'A' && final <= 'E')
-            return prefixed(d, 0, 59 + (final - 'A'));
-        return -1;
+            return keyfn(1 + (final - 'A'));
+        return KEY_NONE;
     }
     if (final != '~')
-        return -1;
-    int n = 0;
-    for (char c : params) {
-        if (c < '0' || c > '9' || n > 1000)
-            return -1; // modifiers (";5") and anything else: not a key of ours
-        n = n * 10 + (c - '0');
-    }
+        return KEY_NONE;
+    size_t i = 0;
+    int n = number(params, i, 1000);
+    if (n < 0 || i != params.size())
+        return KEY_NONE; // modifiers (";5") and anything else: not a key of ours
     switch (n) {
-    case 1: case 7: return prefixed(d, 224, 71);
-    case 4: case 8: return prefixed(d, 224, 79);
-    case 2: return prefixed(d, 224, 82);
-    case 3: return prefixed(d, 224, 83);
-    case 5: return prefixed(d, 224, 73);
-    case 6: return prefixed(d, 224, 81);
-    case 11: case 12: case 13: case 14: return prefixed(d, 0, 59 + (n - 11));
-    case 15: return prefixed(d, 0, 63);
-    case 17: case 18: case 19: case 20: case 21: return prefixed(d, 0, 64 + (n - 17));
-    case 23: return prefixed(d, 224, 133);
-    case 24: return prefixed(d, 224, 134);
+    case 1: case 7: return KEY_HOME;
+    case 4: case 8: return KEY_ENDKEY;
+    case 2: return KEY_INSERT;
+    case 3: return KEY_DELETE;
+    case 5: return KEY_PGUP;
+    case 6: return KEY_PGDN;
+    case 11: case 12: case 13: case 14: case 15: return keyfn(1 + (n - 11));
+    case 17: case 18: case 19: case 20: case 21: return keyfn(6 + (n - 17));
+    case 23: case 24: return keyfn(11 + (n - 23));
     }
-    return -1;
+    return KEY_NONE;
+}
+
+// The text of a bracketed paste, up to its closing ESC [ 201 ~; past
+// PASTEMAX bytes the rest is read but not kept.
+sevent paste(keydec& d)
+{
+    static constexpr char close[] = "\x1b[201~";
+    constexpr size_t closelen = sizeof close - 1;
+    sevent e;
+    e.kind = evkind::paste;
+    std::string tail; // the bytes that may begin the closing sequence
+    for (;;) {
+        int c = getbyte(d, -1);
+        if (c == KB_NONE)
+            continue;
+        if (c == KB_END)
+            break;
+        tail += static_cast<char>(c);
+        if (tail == close)
+            break;
+        if (std::string_view(close, tail.size()) == tail)
+            continue;
+        // Not the close: the first byte is text; look again at the rest.
+        while (!tail.empty() && std::string_view(close, std::min(tail.size(), closelen)) != tail) {
+            if (e.text.size() < PASTEMAX)
+                e.text += tail[0];
+            tail.erase(0, 1);
+        }
+    }
+    return e;
+}
+
+// After ESC: alone, or the start of a sequence if '[' or 'O' follows within
+// ESCWAIT ms. Interrupted waits go on until the time is up.
+int introducer(keydec& d)
+{
+    int64_t until = d.clock ? d.clock(d.ctx) + ESCWAIT : 0;
+    for (;;) {
+        int left = d.clock ? static_cast<int>(until - d.clock(d.ctx)) : 0;
+        if (left <= 0 && d.held.empty())
+            return KB_NONE;
+        int intro = getbyte(d, left < 0 ? 0 : left);
+        if (intro != KB_NONE)
+            return intro;
+    }
 }
 
 } // namespace
 
-void keyclear(keydec& d)
-{
-    d.held.clear();
-    d.next = -1;
-}
+void keyclear(keydec& d) { d.held.clear(); }
 
-int keyread(keydec& d)
+sevent keyread(keydec& d)
 {
-    if (d.next >= 0) {
-        int c = d.next;
-        d.next = -1;
-        return c;
-    }
     for (;;) {
         int b = getbyte(d, -1);
         if (b == KB_END)
-            return KEY_END;
+            return keyevent(KEY_END);
         if (b == KB_NONE)
-            return KEY_NONE;
+            return sevent{};
         if (b == 127 || b == 8)
-            return 8;
+            return keyevent(KEY_BACKSPACE);
+        if (b >= 0x80 || (b >= 0x20 && b != 27))
+            return character(d, b);
         if (b != 27)
-            return b;
+            return keyevent(b);
 
-        // Escape: alone, or the start of a sequence if '[' or 'O' follows
-        // within ESCWAIT ms. Interrupted waits go on until the time is up.
-        int64_t until = d.clock ? d.clock(d.ctx) + ESCWAIT : 0;
-        int intro = KB_NONE;
-        for (;;) {
-            int left = d.clock ? static_cast<int>(until - d.clock(d.ctx)) : 0;
-            if (left <= 0 && d.held.empty())
-                break;
-            intro = getbyte(d, left < 0 ? 0 : left);
-            if (intro != KB_NONE)
-                break;
-        }
+        int intro = introducer(d);
         if (intro == KB_END)
-            return 27; // the end shows on the next read
+            return keyevent(KEY_ESC); // the end shows on the next read
         if (intro != '[' && intro != 'O') {
             if (intro >= 0)
-                d.held.insert(d.held.begin(), static_cast<char>(intro));
-            return 27;
+                unget(d, intro);
+            return keyevent(KEY_ESC);
         }
 
         // A sequence: read to its final byte, however late it comes. Past
@@ -127,7 +238,7 @@ int keyread(keydec& d)
             if (c == KB_NONE)
                 continue;
             if (c == KB_END)
-                return KEY_END;
+                return keyevent(KEY_END);
             if (intro == '[' && params.empty() && c == '[') { // ESC [ [ x: one more byte ends it
                 params += '[';
                 length++;
@@ -136,7 +247,7 @@ int keyread(keydec& d)
             if (c < 0x20 || c > 0x7E) {
                 // Not part of any sequence: the sequence is dropped and the
                 // byte read as a key of its own.
-                d.held.insert(d.held.begin(), static_cast<char>(c));
+                unget(d, c);
                 break;
             }
             if (c >= 0x40) {
@@ -148,9 +259,17 @@ int keyread(keydec& d)
         }
         if (final < 0 || ++length > SEQMAX)
             continue;
-        int code = decode(d, static_cast<char>(intro), params, final);
-        if (code >= 0)
-            return code;
+        if (intro == '[' && !params.empty() && params[0] == '<') {
+            sevent m = mousereport(params, final);
+            if (m.kind == evkind::mouse)
+                return m;
+            continue; // malformed: consumed, never a key
+        }
+        if (intro == '[' && params == "200" && final == '~')
+            return paste(d);
+        int k = seqkey(static_cast<char>(intro), params, final);
+        if (k != KEY_NONE)
+            return keyevent(k);
         // Unknown sequence: consumed, read the next key.
     }
 }

@@ -25,10 +25,14 @@ namespace {
 
 constexpr int infd = 0, outfd = 1;
 
-// Bytes that give the terminal back: default colours, cursor shown, the
-// original screen. Written from a fatal signal handler too, so a constant.
-constexpr char restorebytes[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
-constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h";
+// Bytes that give the terminal back: mouse reports and bracketed paste off,
+// default colours, cursor shown, the original screen. Written from a fatal
+// signal handler too, so a constant.
+constexpr char restorebytes[] = "\x1b[?1006l\x1b[?1002l\x1b[?1000l\x1b[?2004l\x1b[0m\x1b[?25h\x1b[?1049l";
+constexpr char startbytes[] = "\x1b[?1049h\x1b[?25h\x1b[?2004h";
+// Button presses, releases and drags reported with SGR coordinates (no
+// limit of 223 columns).
+constexpr char mousebytes[] = "\x1b[?1000h\x1b[?1002h\x1b[?1006h";
 
 const char* const smallnotice = "终端窗口太小：请放大到至少 108 x 27，或按 Ctrl+C 退出";
 // Below it once a Ctrl+C was let through and the program still waits for a
@@ -48,12 +52,13 @@ struct sterminal {
     Screen screen;
     const Grid* lastgrid = nullptr;
     bool small = false;   // the terminal is smaller than the screen; the notice shows
+    bool mouse = false;   // mouse reports asked for
     bool ctrlcgone = false; // a Ctrl+C was let through while the notice showed
     bool askshown = false;  // the notice says since that a question waits
     bool ended = false;   // the input has ended; every further read says so
-    std::deque<int> ahead; // keys typed during a sleep, for the reads after it
+    std::deque<sevent> ahead; // events read during a sleep, for the reads after it
     keydec dec;
-    char inbuf[512];
+    char inbuf[4096];  // input is read in blocks
     size_t inpos = 0, inlen = 0;
 } term;
 
@@ -262,19 +267,25 @@ bool waitlarge()
             term.ctrlcgone = term.askshown = false;
             return true;
         }
-        int k = keyread(term.dec);
-        if (k == KEY_END)
+        sevent e = keyread(term.dec); // typed while the screen could not be seen: dropped
+        if (e.kind == evkind::end)
             return false;
-        term.dec.next = -1; // typed while the screen could not be seen
-        if (k == KEY_CTRLC) { // the way out works here too
+        if (evkey(e) == KEY_CTRLC) { // the way out works here too
             if (!term.ctrlcgone) {
                 term.ctrlcgone = true;
-                term.ahead.push_back(k);
+                term.ahead.push_back(e);
                 return true;
             }
             shownotice(); // asked again: say why nothing happens
         }
     }
+}
+
+void writestart()
+{
+    writeall(startbytes, sizeof startbytes - 1);
+    if (term.mouse)
+        writeall(mousebytes, sizeof mousebytes - 1);
 }
 
 void setmodes(const termios& t)
@@ -305,55 +316,57 @@ void suspendnow()
     sigaction(SIGTSTP, &ours, nullptr);
     if (term.intty)
         setmodes(term.rawmodes);
-    writeall(startbytes, sizeof startbytes - 1);
+    writestart();
     self.winch = 1; // the size may have changed meanwhile; repaint everything
     if (term.lastgrid)
         termshow(*term.lastgrid);
 }
 
-int termkey()
+sevent termevent()
 {
     if (!term.ahead.empty()) {
-        int k = term.ahead.front();
+        sevent e = std::move(term.ahead.front());
         term.ahead.pop_front();
-        return k;
+        return e;
     }
     for (;;) {
         suspendnow();
         reapifended();
+        bool resized = self.winch != 0;
         if (!waitlarge())
-            return KEY_END;
+            return keyevent(KEY_END);
         if (!term.ahead.empty()) { // a Ctrl+C let through the notice
-            int k = term.ahead.front();
+            sevent e = std::move(term.ahead.front());
             term.ahead.pop_front();
-            return k;
+            return e;
         }
-        int k = keyread(term.dec);
-        if (k == KEY_NONE)
+        if (resized) {
+            sevent e;
+            e.kind = evkind::resize;
+            return e;
+        }
+        sevent e = keyread(term.dec);
+        if (e.kind == evkind::none || term.small)
             continue; // a signal: look at the flags again
-        if (k >= 0 && term.small) {
-            term.dec.next = -1;
-            continue;
-        }
-        return k;
+        return e;
     }
 }
 
-// Decodes the keys typed so far into `ahead`, without waiting for more.
-// With `esc`, an Escape among them is taken out and ends the reading; true
-// then.
+// Decodes the events typed so far into `ahead`, without waiting for more.
+// With `esc`, an Escape or a mouse press among them is taken out and ends
+// the reading; true then.
 bool readahead(bool esc)
 {
     do {
-        int k = keyread(term.dec);
-        if (k == KEY_NONE)
+        sevent e = keyread(term.dec);
+        if (e.kind == evkind::none)
             break;
-        if (esc && k == KEY_ESC)
+        if (esc && (evkey(e) == KEY_ESC || (e.kind == evkind::mouse && e.mouse.action == maction::press)))
             return true;
-        term.ahead.push_back(k);
-        if (k == KEY_END)
+        term.ahead.push_back(e);
+        if (e.kind == evkind::end)
             break;
-    } while (term.dec.next >= 0 || !term.dec.held.empty() || term.inpos < term.inlen);
+    } while (!term.dec.held.empty() || term.inpos < term.inlen);
     return false;
 }
 
@@ -384,22 +397,36 @@ bool termwait(int ms, bool esc)
 
 void termsleep(int ms) { termwait(ms, false); }
 
-// A key typed within ms, or KEY_NOTYET.
+// Input already here: decoded, buffered, or readable on the terminal.
+bool termwaiting()
+{
+    if (!term.ahead.empty() || !term.dec.held.empty() || term.inpos < term.inlen)
+        return true;
+    if (term.ended || term.small || self.winch)
+        return false;
+    pollfd pf{infd, POLLIN, 0};
+    return poll(&pf, 1, 0) > 0 && (pf.revents & POLLIN);
+}
+
+// A key typed within ms, or KEY_NOTYET; other events meanwhile are skipped.
 int termkeywithin(int ms)
 {
     int64_t until = monoms() + ms;
-    while (term.ahead.empty()) {
-        suspendnow();
-        reapifended();
-        int64_t left = until - monoms();
-        if (self.stopsig || term.ended)
-            return KEY_END;
-        if (left <= 0)
-            return KEY_NOTYET;
-        if (waitinput(static_cast<int>(left)) > 0)
-            readahead(false);
+    for (;;) {
+        while (term.ahead.empty()) {
+            suspendnow();
+            reapifended();
+            int64_t left = until - monoms();
+            if (self.stopsig || term.ended)
+                return KEY_END;
+            if (left <= 0)
+                return KEY_NOTYET;
+            if (waitinput(static_cast<int>(left)) > 0)
+                readahead(false);
+        }
+        if (int k = evkey(termevent()); k != KEY_NONE)
+            return k;
     }
-    return termkey();
 }
 
 stimems termnow()
@@ -433,7 +460,7 @@ void termstop()
         }
 }
 
-int termstart()
+int termstart(bool mouse)
 {
     if (!isatty(outfd)) {
         std::fputs("pellavine: 标准输出不是终端\n", stderr);
@@ -503,15 +530,17 @@ int termstart()
         std::atexit(termstop);
         term.atexitdone = true;
     }
-    writeall(startbytes, sizeof startbytes - 1);
+    term.mouse = mouse;
+    writestart();
     checksize();
 
     scr.io.show = termshow;
-    scr.io.key = termkey;
+    scr.io.event = termevent;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = [](int ms) { return termwait(ms, true); };
     scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
+    scr.io.waiting = termwaiting;
     scr.io.stop = [] { return self.stopsig != 0; };
     return 0;
 }

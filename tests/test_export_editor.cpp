@@ -62,7 +62,7 @@ struct ExportTest : ::testing::Test {
         budget = 500;
         scr.io.keywithin = [](int) {
             if (!tio.keys.empty() || --budget < 0)
-                return scr.io.key();
+                return evkey(scr.io.event());
             usleep(20000);
             seen->push_back(statusrow());
             return KEY_NOTYET;

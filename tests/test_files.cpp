@@ -143,7 +143,7 @@ struct FileTest : ::testing::Test {
         chmod(dir.c_str(), 0755);
         oldio = scr.io;
         scr.io = conio{};
-        scr.io.key = scriptkey;
+        scr.io.event = [] { return codeevent(scriptkey()); };
         keys.clear();
         oldcwd = fs::current_path().string();
         cls();

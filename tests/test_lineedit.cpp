@@ -16,14 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr int FX = 5, FY = 3, FW = 10, FATTR = 240;
-constexpr int E = 224; // prefix of the cursor keys
-constexpr int LEFT = 75, RIGHT = 77, HOME = 71, END = 79, DEL = 83;
+constexpr int LEFT = KEY_LEFT, RIGHT = KEY_RIGHT, HOME = KEY_HOME, END = KEY_ENDKEY, DEL = KEY_DELETE;
 
 // A screen of 'X' in attribute 7 with a blank field in FATTR at (FX, FY).
 void screenwithfield()
@@ -107,18 +107,18 @@ TEST(LineEdit, KeysEditTheLine)
     } cases[] = {
         {bytes("abc") + ENTER, "abc", "abc       ", 3},
         {bytes("abc") + std::vector<int>{27} + "d" + ENTER, "d", "d         ", 1},            // Esc clears
-        {bytes("abc") + std::vector<int>{E, LEFT, E, LEFT} + "X" + ENTER, "aXbc", "aXbc      ", 2},
-        {bytes("abc") + std::vector<int>{E, HOME} + "Z" + ENTER, "Zabc", "Zabc      ", 1},
-        {bytes("abc") + std::vector<int>{E, HOME, E, DEL} + ENTER, "bc", "bc        ", 0},
-        {bytes("abc") + std::vector<int>{E, HOME, E, RIGHT, E, END} + "d" + ENTER, "abcd", "abcd      ", 4},
-        {bytes("abc") + std::vector<int>{E, DEL, E, RIGHT} + ENTER, "abc", "abc       ", 3}, // at the end: nothing
+        {bytes("abc") + std::vector<int>{LEFT, LEFT} + "X" + ENTER, "aXbc", "aXbc      ", 2},
+        {bytes("abc") + std::vector<int>{HOME} + "Z" + ENTER, "Zabc", "Zabc      ", 1},
+        {bytes("abc") + std::vector<int>{HOME, DEL} + ENTER, "bc", "bc        ", 0},
+        {bytes("abc") + std::vector<int>{HOME, RIGHT, END} + "d" + ENTER, "abcd", "abcd      ", 4},
+        {bytes("abc") + std::vector<int>{DEL, RIGHT} + ENTER, "abc", "abc       ", 3}, // at the end: nothing
         {bytes("a歌") + std::vector<int>{8} + ENTER, "a", "a         ", 1},                // a whole wide character
         {bytes("歌曲") + std::vector<int>{8} + ENTER, "歌", "歌        ", 2},
-        {bytes("abc") + std::vector<int>{E, LEFT, 21} + ENTER, "c", "c         ", 0},      // Ctrl+U: up to the cursor
+        {bytes("abc") + std::vector<int>{LEFT, 21} + ENTER, "c", "c         ", 0},      // Ctrl+U: up to the cursor
         {bytes("foo bar") + std::vector<int>{23} + ENTER, "foo ", "foo       ", 4},      // Ctrl+W
         {bytes("/tmp/a-b") + std::vector<int>{23, 23} + ENTER, "/tmp/", "/tmp/     ", 5},
         {bytes("歌曲 x ") + std::vector<int>{23} + ENTER, "歌曲 ", "歌曲      ", 5},
-        {std::vector<int>{8, 23, 21, 27, E, LEFT, E, DEL} + ENTER, "", "          ", 0},     // on an empty line
+        {std::vector<int>{8, 23, 21, 27, LEFT, DEL} + ENTER, "", "          ", 0},     // on an empty line
         {bytes("\xE0\xA4\x85") + ENTER, "\xE0\xA4\x85", "\xE0\xA4\x85         ", 1},          // 224 starting a character
         {bytes("a\xFF" "b") + ENTER, "a\xFF" "b", "a\uFFFD" "b       ", 3},                 // kept as typed, shown as U+FFFD
         {bytes("a\xE6\xAD" "b") + ENTER, "a\xE6\xAD" "b", "a\uFFFD\uFFFD" "b      ", 4},    // a character cut short
@@ -143,7 +143,7 @@ TEST(LineEdit, ControlsAndOtherKeysAreNeverInserted)
     for (int c = 0; c < 0x20; c++)
         if (c != 8 && c != 10 && c != 13 && c != 21 && c != 23 && c != 27 && c != 0)
             junk.push_back(c);
-    junk = junk + std::vector<int>{0x7F, 0, 59, 0, 68, E, 72, E, 80, E, 73, E, 81, E, 82, E, 133, E, 134};
+    junk = junk + std::vector<int>{0x7F, keyfn(1), keyfn(10), KEY_UP, KEY_DOWN, KEY_PGUP, KEY_PGDN, KEY_INSERT, keyfn(11), keyfn(12)};
     for (int c = 0x80; c < 0xA0; c++) // C1 controls, as UTF-8
         junk = junk + std::vector<int>{0xC2, c};
     typed t = edit(bytes("a") + junk + "b" + ENTER);
@@ -166,15 +166,15 @@ TEST(LineEdit, LongTextScrollsInsideTheField)
         {bytes("abcdefghijkl"), "defghijkl ", 9},
         {bytes(abc), abc.substr(1500 - 9) + " ", 9},
         // Home shows the start, as much as fits; End the tail again.
-        {bytes("abcdefghijkl") + std::vector<int>{E, HOME}, "abcdefghij", 0},
-        {bytes("abcdefghijkl") + std::vector<int>{E, HOME, E, END}, "defghijkl ", 9},
+        {bytes("abcdefghijkl") + std::vector<int>{HOME}, "abcdefghij", 0},
+        {bytes("abcdefghijkl") + std::vector<int>{HOME, END}, "defghijkl ", 9},
         // Walking left past the view's start scrolls it.
-        {bytes("abcdefghijkl") + std::vector<int>{E, LEFT, E, LEFT, E, LEFT, E, LEFT}, "defghijkl ", 5},
-        {bytes("abcdefghijkl") + std::vector<int>{E, HOME, E, RIGHT, E, RIGHT}, "abcdefghij", 2},
+        {bytes("abcdefghijkl") + std::vector<int>{LEFT, LEFT, LEFT, LEFT}, "defghijkl ", 5},
+        {bytes("abcdefghijkl") + std::vector<int>{HOME, RIGHT, RIGHT}, "abcdefghij", 2},
         // Erasing fills the field from the left again.
         {bytes("abcdefghijkl") + std::vector<int>{8, 8, 8}, "abcdefghi ", 9},
         // A wide character that does not fit whole is not drawn.
-        {bytes("aaaaaaaaa歌") + std::vector<int>{E, HOME}, "aaaaaaaaa ", 0},
+        {bytes("aaaaaaaaa歌") + std::vector<int>{HOME}, "aaaaaaaaa ", 0},
         {bytes("aaaaaaaaa歌"), "aaaaaaa歌 ", 9},
         {bytes("歌曲歌曲歌曲"), "歌曲歌曲  ", 8},
     };
@@ -189,7 +189,7 @@ TEST(LineEdit, LongTextScrollsInsideTheField)
 
 TEST(LineEdit, EndOfInputGivesAnEmptyLine)
 {
-    for (const auto& keys : {bytes("abc"), bytes("abc") + std::vector<int>{E}, std::vector<int>{}}) {
+    for (const auto& keys : {bytes("abc"), bytes("abc") + std::vector<int>{KEY_UP}, std::vector<int>{}}) {
         typed t = edit(keys);
         EXPECT_EQ(t.r, lineresult::ended);
         EXPECT_EQ(t.line, "");
@@ -308,3 +308,90 @@ TEST(LineEdit, EveryPlaceKeepsTheTextInItsField)
 }
 
 } // namespace
+
+namespace {
+double cpuseconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+} // namespace
+
+// The work of a key depends on what the field shows, not on the text: 40,000
+// combining marks typed one by one (no paste brackets) and 1,000 keys after
+// them take well under a second of processor time (quadratic, they took a
+// minute).
+TEST(LineEdit, ZeroWidthTextCostsWhatTheFieldShows)
+{
+    std::string marks;
+    for (int i = 0; i < 40000; i++)
+        marks += "\xCC\x81"; // U+0301
+    std::vector<int> keys = bytes("a" + marks);
+    for (int i = 0; i < 250; i++)
+        keys = keys + std::vector<int>{KEY_LEFT, KEY_LEFT, 'x', KEY_RIGHT};
+    screenwithfield();
+    for (int k : keys + ENTER)
+        tio.keys.push_back(k);
+    std::string line;
+    const double start = cpuseconds();
+    EXPECT_EQ(lineedit(line, FW), lineresult::entered);
+    const double used = cpuseconds() - start;
+    EXPECT_LT(used, 1.0) << "seconds of CPU";
+    EXPECT_EQ(line.size(), 4095u) << "the text is capped";
+    std::printf("[ cpu      ] 40,000 combining marks and 1,000 keys: %.3f s\n", used);
+}
+
+// The text is capped at the longest path the system allows; a paste that
+// does not fit is cut, and the bottom row says so until the next key.
+TEST(LineEdit, APasteLongerThanAPathIsCutAndSaysSo)
+{
+    screenwithfield();
+    std::string said, after;
+    int reads = 0;
+    tio.onkey = [&] {
+        if (++reads == 3)
+            said = grow(scr, scr.h - 1, 0, 40);
+        if (reads == 4)
+            after = grow(scr, scr.h - 1, 0, 40);
+    };
+    sevent paste;
+    paste.kind = evkind::paste;
+    paste.text = std::string(5000, 'p');
+    static sevent held;
+    held = paste;
+    conio old = scr.io;
+    static int n;
+    n = 0;
+    scr.io.event = [] {
+        if (tio.onkey)
+            tio.onkey();
+        switch (n++) {
+        case 0: return codeevent('a');
+        case 1: return held;
+        case 2: return codeevent('b'); // no room: still cut
+        case 3: return codeevent(KEY_BACKSPACE);
+        default: return codeevent(KEY_ENTER);
+        }
+    };
+    std::string line;
+    ASSERT_TRUE(getline(line, FW));
+    scr.io = old;
+    EXPECT_EQ(line.size(), 4094u); // 4095 bytes, less the Backspace
+    EXPECT_EQ(said.rfind("输入过长", 0), 0u) << said;
+    EXPECT_EQ(after.rfind("输入过长", 0), 0u) << "a key that is cut too keeps it";
+    EXPECT_EQ(grow(scr, scr.h - 1, 0, 10), std::string(10, 'X')) << "and it goes with the next key";
+}
+
+// A frame is shown only when no input waits: typing into a field ahead of
+// the screen costs one frame, not one a key.
+TEST(LineEdit, FramesOnlyWhenNoInputWaits)
+{
+    screenwithfield();
+    static int frames;
+    frames = 0;
+    scr.io.show = [](const Grid&) { frames++; };
+    scr.io.waiting = [] { return !tio.keys.empty(); };
+    tiotype("a fairly long line typed quickly\r");
+    std::string line;
+    ASSERT_TRUE(getline(line, FW));
+    EXPECT_EQ(line, "a fairly long line typed quickly");
+    EXPECT_EQ(frames, 0) << "every key but the end had one waiting behind it";
+    scr.io.waiting = nullptr;
+    scr.io.show = nullptr;
+}

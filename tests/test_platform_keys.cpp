@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The key decoder: terminal bytes in, _getch codes out, with a scripted
+// The input decoder: terminal bytes in, events out, with a scripted
 // byte source and clock.
 #include "console/console.h"
 #include "widgets/lineedit.h"
@@ -72,193 +72,213 @@ int scriptget(void* ctx, int waitms)
 
 int64_t scriptclock(void* ctx) { return static_cast<script*>(ctx)->now; }
 
-// Every code the decoder gives until the input ends (KEY_NONE included, as
-// the terminal layer would see it).
-std::vector<int> codes(script& s, int limit = 100)
+// A key as a word: "#" and its code (appended: GCC 12 warns wrongly on "#" + s).
+std::string K(int code)
+{
+    std::string s(1, '#');
+    s += std::to_string(code);
+    return s;
+}
+
+// An event as a word: a key "#code", a character its text, a mouse report
+// "M button action x y mods", a paste "P:text", nothing "none".
+std::string word(const sevent& e)
+{
+    switch (e.kind) {
+    case evkind::key: return K(e.key);
+    case evkind::chr: return e.text;
+    case evkind::paste: return std::string("P:").append(e.text);
+    case evkind::mouse:
+    {
+        std::string s(1, 'M');
+        for (int n : {static_cast<int>(e.mouse.button), static_cast<int>(e.mouse.action), e.mouse.x, e.mouse.y, static_cast<int>(e.mouse.mods)})
+            (s += std::to_string(n)) += ' ';
+        s.pop_back();
+        return s;
+    }
+    case evkind::none: return "none";
+    default: return "?";
+    }
+}
+
+keydec decoder(script& s)
 {
     keydec d;
     d.get = scriptget;
     d.clock = scriptclock;
     d.ctx = &s;
-    std::vector<int> out;
+    return d;
+}
+
+using V = std::vector<std::string>;
+
+// Every event the decoder gives until the input ends (nothing included, as
+// the terminal layer would see it).
+V codes(script& s, int limit = 100)
+{
+    keydec d = decoder(s);
+    V out;
     for (int i = 0; i < limit; i++) {
-        int c = keyread(d);
-        if (c == KEY_END)
+        sevent e = keyread(d);
+        if (e.kind == evkind::end)
             break;
-        out.push_back(c);
+        out.push_back(word(e));
     }
     return out;
 }
 
-std::vector<int> codes(const std::string& bytes)
+V codes(const std::string& bytes)
 {
     script s;
     s.bytes(bytes);
     return codes(s);
 }
 
-using V = std::vector<int>;
 
 } // namespace
 
-TEST(KeyDecoder, PlainKeysAreTheirBytes)
+TEST(KeyDecoder, PlainKeysAndCharacters)
 {
-    EXPECT_EQ(codes("aZ9 "), (V{'a', 'Z', '9', ' '}));
-    EXPECT_EQ(codes("\r"), V{13});
-    EXPECT_EQ(codes("\n"), V{10});
-    EXPECT_EQ(codes("\t"), V{9});
-    EXPECT_EQ(codes("\x7f\b"), (V{8, 8}));
-    EXPECT_EQ(codes("\x13\x03\x1a\x11"), (V{19, 3, 26, 17})); // Ctrl+S, C, Z, Q
-    // Typed UTF-8 passes through byte by byte.
-    EXPECT_EQ(codes("音"), (V{0xE9, 0x9F, 0xB3}));
+    EXPECT_EQ(codes("aZ9 "), (V{"a", "Z", "9", " "}));
+    EXPECT_EQ(codes("\r\n\t"), (V{K(13), K(10), K(9)}));
+    EXPECT_EQ(codes("\x7f\b"), (V{K(8), K(8)}));
+    EXPECT_EQ(codes("\x13\x03\x1a\x11"), (V{K(19), K(3), K(26), K(17)})); // Ctrl+S, C, Z, Q
+    // A UTF-8 character is one event, whatever its first byte.
+    EXPECT_EQ(codes("音\xE0\xA4\x85" "é"), (V{"音", "\xE0\xA4\x85", "é"}));
+    // Bytes that are not UTF-8 come as typed, each broken character alone.
+    EXPECT_EQ(codes("\xFF\xE9\x9Fx\xC3"), (V{"\xFF", "\xE9\x9F", "x", "\xC3"}));
 }
 
-TEST(KeyDecoder, CursorAndEditingKeys)
+TEST(KeyDecoder, NamedKeysInEveryForm)
 {
     struct {
         const char* seq;
-        V want;
+        int key;
     } table[] = {
-        {"\x1b[A", {224, 72}},  {"\x1b[B", {224, 80}},  {"\x1b[D", {224, 75}},  {"\x1b[C", {224, 77}},
-        {"\x1bOA", {224, 72}},  {"\x1bOB", {224, 80}},  {"\x1bOD", {224, 75}},  {"\x1bOC", {224, 77}},
-        {"\x1b[H", {224, 71}},  {"\x1bOH", {224, 71}},  {"\x1b[1~", {224, 71}}, {"\x1b[7~", {224, 71}},
-        {"\x1b[F", {224, 79}},  {"\x1bOF", {224, 79}},  {"\x1b[4~", {224, 79}}, {"\x1b[8~", {224, 79}},
-        {"\x1b[2~", {224, 82}}, {"\x1b[3~", {224, 83}}, {"\x1b[5~", {224, 73}}, {"\x1b[6~", {224, 81}},
+        {"\x1b[A", KEY_UP},     {"\x1b[B", KEY_DOWN},   {"\x1b[D", KEY_LEFT},   {"\x1b[C", KEY_RIGHT},
+        {"\x1bOA", KEY_UP},     {"\x1bOB", KEY_DOWN},   {"\x1bOD", KEY_LEFT},   {"\x1bOC", KEY_RIGHT},
+        {"\x1b[H", KEY_HOME},   {"\x1bOH", KEY_HOME},   {"\x1b[1~", KEY_HOME},  {"\x1b[7~", KEY_HOME},
+        {"\x1b[F", KEY_ENDKEY}, {"\x1bOF", KEY_ENDKEY}, {"\x1b[4~", KEY_ENDKEY}, {"\x1b[8~", KEY_ENDKEY},
+        {"\x1b[2~", KEY_INSERT}, {"\x1b[3~", KEY_DELETE}, {"\x1b[5~", KEY_PGUP}, {"\x1b[6~", KEY_PGDN},
+        {"\x1bOP", keyfn(1)},   {"\x1bOQ", keyfn(2)},   {"\x1bOR", keyfn(3)},   {"\x1bOS", keyfn(4)},
+        {"\x1b[11~", keyfn(1)}, {"\x1b[12~", keyfn(2)}, {"\x1b[13~", keyfn(3)}, {"\x1b[14~", keyfn(4)},
+        {"\x1b[[A", keyfn(1)},  {"\x1b[[B", keyfn(2)},  {"\x1b[[C", keyfn(3)},  {"\x1b[[D", keyfn(4)},
+        {"\x1b[[E", keyfn(5)},  {"\x1b[15~", keyfn(5)}, {"\x1b[17~", keyfn(6)}, {"\x1b[18~", keyfn(7)},
+        {"\x1b[19~", keyfn(8)}, {"\x1b[20~", keyfn(9)}, {"\x1b[21~", keyfn(10)}, {"\x1b[23~", keyfn(11)},
+        {"\x1b[24~", keyfn(12)},
     };
     for (auto& t : table)
-        EXPECT_EQ(codes(t.seq), t.want) << "sequence ESC" << (t.seq + 1);
-}
-
-TEST(KeyDecoder, FunctionKeysInEveryForm)
-{
-    struct {
-        const char* seq;
-        V want;
-    } table[] = {
-        {"\x1bOP", {0, 59}},    {"\x1bOQ", {0, 60}},    {"\x1bOR", {0, 61}},    {"\x1bOS", {0, 62}},
-        {"\x1b[11~", {0, 59}},  {"\x1b[12~", {0, 60}},  {"\x1b[13~", {0, 61}},  {"\x1b[14~", {0, 62}},
-        {"\x1b[[A", {0, 59}},   {"\x1b[[B", {0, 60}},   {"\x1b[[C", {0, 61}},   {"\x1b[[D", {0, 62}},
-        {"\x1b[[E", {0, 63}},   {"\x1b[15~", {0, 63}},  {"\x1b[17~", {0, 64}},  {"\x1b[18~", {0, 65}},
-        {"\x1b[19~", {0, 66}},  {"\x1b[20~", {0, 67}},  {"\x1b[21~", {0, 68}},  {"\x1b[23~", {224, 133}},
-        {"\x1b[24~", {224, 134}},
-    };
-    for (auto& t : table)
-        EXPECT_EQ(codes(t.seq), t.want) << "sequence ESC" << (t.seq + 1);
-}
-
-TEST(KeyDecoder, PrefixAndCodeAreTwoReads)
-{
-    // The prefix costs one read, the code the next; nothing else is read in
-    // between, and the following key is untouched.
-    script s;
-    s.bytes("\x1b[Ax");
-    keydec d;
-    d.get = scriptget;
-    d.clock = scriptclock;
-    d.ctx = &s;
-    EXPECT_EQ(keyread(d), 224);
-    int reads = s.reads;
-    EXPECT_EQ(keyread(d), 72);
-    EXPECT_EQ(s.reads, reads);
-    EXPECT_EQ(keyread(d), 'x');
-    EXPECT_EQ(keyread(d), KEY_END);
+        EXPECT_EQ(codes(std::string(t.seq) + "x"), (V{K(t.key), "x"})) << "sequence ESC" << (t.seq + 1);
 }
 
 TEST(KeyDecoder, UnknownSequencesAreConsumedWhole)
 {
-    // Modified cursor keys, bracketed paste markers, unknown numbers, SS3
-    // with parameters, a focus report: none leaves a byte behind.
-    EXPECT_EQ(codes("\x1b[1;5Aa"), V{'a'});
-    EXPECT_EQ(codes("\x1b[200~b"), V{'b'});
-    EXPECT_EQ(codes("\x1b[99~c"), V{'c'});
-    EXPECT_EQ(codes("\x1b[25~d"), V{'d'});
-    EXPECT_EQ(codes("\x1bO2Pe"), V{'e'});
-    EXPECT_EQ(codes("\x1b[If"), V{'f'});
-    EXPECT_EQ(codes("\x1b[?1;2cg"), V{'g'});
-    EXPECT_EQ(codes("\x1b[[Zh"), V{'h'});
-    EXPECT_EQ(codes("\x1b[99999999999999999~i"), V{'i'});
+    // Modified cursor keys, unknown numbers, SS3 with parameters, a focus
+    // report: none leaves a byte behind.
+    for (const char* seq : {"\x1b[1;5A", "\x1b[99~", "\x1b[25~", "\x1bO2P", "\x1b[I", "\x1b[?1;2c", "\x1b[[Z",
+                            "\x1b[99999999999999999~"})
+        EXPECT_EQ(codes(std::string(seq) + "a"), V{"a"}) << (seq + 1);
+}
+
+TEST(KeyDecoder, MouseReports)
+{
+    struct {
+        const char* seq;
+        const char* want;
+    } table[] = {
+        // button action x y mods: left 0 middle 1 right 2 none 3, wheels 4-7; press 0 release 1 drag 2 wheel 3
+        {"\x1b[<0;1;1M", "M0 0 0 0 0"},       {"\x1b[<0;10;5m", "M0 1 9 4 0"},
+        {"\x1b[<2;3;4M", "M2 0 2 3 0"},       {"\x1b[<1;3;4M", "M1 0 2 3 0"},
+        {"\x1b[<32;7;8M", "M0 2 6 7 0"},      {"\x1b[<35;7;8M", "M3 2 6 7 0"}, // drag with no button: motion
+        {"\x1b[<64;5;5M", "M4 3 4 4 0"},      {"\x1b[<65;5;5M", "M5 3 4 4 0"},
+        {"\x1b[<66;5;5M", "M6 3 4 4 0"},      {"\x1b[<67;5;5M", "M7 3 4 4 0"},
+        {"\x1b[<68;5;5M", "M4 3 4 4 1"},      {"\x1b[<16;2;2M", "M0 0 1 1 4"}, {"\x1b[<8;2;2M", "M0 0 1 1 2"},
+        {"\x1b[<0;300;2M", "M0 0 299 1 0"},   {"\x1b[<0;100000;2M", "M0 0 99999 1 0"}, // beyond 223 columns
+    };
+    for (auto& t : table)
+        EXPECT_EQ(codes(std::string(t.seq) + "x"), (V{t.want, "x"})) << (t.seq + 1);
+}
+
+TEST(KeyDecoder, MalformedMouseReportsLeaveNothing)
+{
+    // Never drawn, never keys: each is consumed whole and the next key read.
+    const std::string bad[] = {
+        "\x1b[<0;1M", "\x1b[<0;1;1;1M", "\x1b[<;1;1M", "\x1b[<0;;1M", "\x1b[<0;1;M", "\x1b[<0;0;1M", "\x1b[<0;1;0M",
+        "\x1b[<0;100001;1M", "\x1b[<256;1;1M", "\x1b[<0;1;1X", "\x1b[<64;1;1m", "\x1b[<128;1;1M", "\x1b[<3;1;1M",
+        "\x1b[<0:1;1;1M", "\x1b[<-1;1;1M", "\x1b[<" + std::string(300, '9') + ";1;1M",
+        "\x1b[<0;1;1" + std::string(SEQMAX, ';') + "M", "\x1b[<99999999999999999999;1;1M",
+    };
+    for (const std::string& seq : bad)
+        EXPECT_EQ(codes(seq + "a"), V{"a"}) << seq.substr(1, 40);
+    // Cut by a control byte: the report is dropped, the byte is a key.
+    EXPECT_EQ(codes("\x1b[<0;5\r"), V{K(13)});
+    EXPECT_EQ(codes("\x1b[<0;5"), V{});
+}
+
+TEST(KeyDecoder, BracketedPasteIsOneEvent)
+{
+    EXPECT_EQ(codes("\x1b[200~abc\x1b[201~x"), (V{"P:abc", "x"}));
+    EXPECT_EQ(codes("\x1b[200~a\x1b[20b\x1b\x1b[201~"), (V{"P:a\x1b[20b\x1b"}));
+    EXPECT_EQ(codes("\x1b[200~\r\n\x1b[A音\x1b[201~"), (V{"P:\r\n\x1b[A音"}));
+    EXPECT_EQ(codes("\x1b[200~unended"), (V{"P:unended"}));
+    script s; // past PASTEMAX bytes the rest is read and dropped
+    s.bytes("\x1b[200~" + std::string(PASTEMAX + 10, 'z') + "\x1b[201~y");
+    V got = codes(s);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].size(), PASTEMAX + 2);
+    EXPECT_EQ(got[1], "y");
 }
 
 TEST(KeyDecoder, EscapeAloneWaitsFiftyMilliseconds)
 {
-    {
-        script s; // nothing follows: Escape after 50 ms
-        s.bytes("\x1b").pause(1000).bytes("a");
-        EXPECT_EQ(codes(s), (V{27, 'a'}));
-    }
-    {
-        script s; // '[' arriving after 60 ms is a key of its own
-        s.bytes("\x1b").pause(60).bytes("[A");
-        EXPECT_EQ(codes(s), (V{27, '[', 'A'}));
-    }
-    {
-        script s; // within 50 ms it starts a sequence
-        s.bytes("\x1b").pause(45).bytes("[A");
-        EXPECT_EQ(codes(s), (V{224, 72}));
-    }
-    {
-        script s; // a signal during the wait does not restart the 50 ms
-        s.bytes("\x1b").pause(30).interrupt().pause(30).bytes("[A");
-        EXPECT_EQ(codes(s), (V{27, '[', 'A'}));
-    }
-    {
-        script s; // nor cut it short
-        s.bytes("\x1b").pause(20).interrupt().pause(20).bytes("OP");
-        EXPECT_EQ(codes(s), (V{0, 59}));
-    }
+    struct {
+        script s;
+        V want;
+    } cases[] = {
+        {script().bytes("\x1b").pause(1000).bytes("a"), {K(27), "a"}},              // nothing follows
+        {script().bytes("\x1b").pause(60).bytes("[A"), {K(27), "[", "A"}},          // too late for a sequence
+        {script().bytes("\x1b").pause(45).bytes("[A"), {K(KEY_UP)}},                // within 50 ms
+        {script().bytes("\x1b").pause(30).interrupt().pause(30).bytes("[A"), {K(27), "[", "A"}}, // a signal does not restart the wait
+        {script().bytes("\x1b").pause(20).interrupt().pause(20).bytes("OP"), {K(keyfn(1))}},     // nor cut it short
+        {script().bytes("\x1b[").pause(5000).bytes("1").interrupt().pause(5000).bytes("5~"), {K(keyfn(5))}}, // the rest of a sequence may be late
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(codes(c.s), c.want);
 }
 
 TEST(KeyDecoder, EscapeFollowedByOtherBytes)
 {
-    EXPECT_EQ(codes("\x1bx"), (V{27, 'x'}));              // Alt+x
-    EXPECT_EQ(codes("\x1b\x1b[A"), (V{27, 224, 72}));     // Escape, then Up
-    EXPECT_EQ(codes("\x1b\x1b"), (V{27, 27}));
-    EXPECT_EQ(codes("\x1b\x7f"), (V{27, 8}));
-}
-
-TEST(KeyDecoder, LateRestOfSequence)
-{
-    script s; // once ESC [ arrived, the rest may come seconds later
-    s.bytes("\x1b[").pause(5000).bytes("1").interrupt().pause(5000).bytes("5~");
-    EXPECT_EQ(codes(s), (V{0, 63}));
-}
-
-TEST(KeyDecoder, ControlByteCutsASequence)
-{
-    // The broken sequence is dropped; the control byte is a key.
-    EXPECT_EQ(codes("\x1b[1\x03x"), (V{3, 'x'}));
-    EXPECT_EQ(codes("\x1b[2\x1b[B"), (V{224, 80}));
+    EXPECT_EQ(codes("\x1bx"), (V{K(27), "x"}));                // Alt+x
+    EXPECT_EQ(codes("\x1b\x1b[A"), (V{K(27), K(KEY_UP)}));     // Escape, then Up
+    EXPECT_EQ(codes("\x1b\x1b"), (V{K(27), K(27)}));
+    EXPECT_EQ(codes("\x1b\x7f"), (V{K(27), K(8)}));
+    // A control byte cuts a sequence: the sequence is dropped, the byte is a key.
+    EXPECT_EQ(codes("\x1b[1\x03x"), (V{K(3), "x"}));
+    EXPECT_EQ(codes("\x1b[2\x1b[B"), (V{K(KEY_DOWN)}));
 }
 
 TEST(KeyDecoder, EndOfInputNeverSpins)
 {
     keydec d; // no source at all
-    EXPECT_EQ(keyread(d), KEY_END);
-    EXPECT_EQ(keyread(d), KEY_END);
-    EXPECT_EQ(codes("\x1b"), V{27});   // Escape, then the end
-    EXPECT_EQ(codes("\x1b["), V{});    // an unfinished sequence is not a key
+    EXPECT_EQ(keyread(d).kind, evkind::end);
+    EXPECT_EQ(keyread(d).kind, evkind::end);
+    EXPECT_EQ(codes("\x1b"), V{K(27)}); // Escape, then the end
+    EXPECT_EQ(codes("\x1b["), V{});     // an unfinished sequence is not a key
     EXPECT_EQ(codes("\x1b[12"), V{});
-
-    script s; // an interrupted wait for a key says so and reads nothing
-    s.interrupt().bytes("a");
-    EXPECT_EQ(codes(s), (V{KEY_NONE, 'a'}));
+    EXPECT_EQ(codes(script().interrupt().bytes("a")), (V{"none", "a"})); // an interrupted wait reads nothing
 }
 
 TEST(KeyDecoder, ClearDropsHeldInput)
 {
     script s;
     s.bytes("\x1bxy\x1b[B");
-    keydec d;
-    d.get = scriptget;
-    d.clock = scriptclock;
-    d.ctx = &s;
-    EXPECT_EQ(keyread(d), 27);
+    keydec d = decoder(s);
+    EXPECT_EQ(word(keyread(d)), K(27));
     EXPECT_EQ(d.held, "x");
     keyclear(d);
-    EXPECT_EQ(keyread(d), 'y');
-    EXPECT_EQ(keyread(d), 224);
-    keyclear(d);
-    EXPECT_EQ(keyread(d), KEY_END);
+    EXPECT_EQ(word(keyread(d)), "y");
+    EXPECT_EQ(word(keyread(d)), K(KEY_DOWN));
+    EXPECT_EQ(keyread(d).kind, evkind::end);
 }
 
 // A line typed at the terminal: its bytes through the decoder into the line
@@ -274,7 +294,7 @@ static std::string typedline(const std::string& bytes)
     typingdec.ctx = &s;
     conio old = scr.io;
     scr.io = conio{};
-    scr.io.key = [] { return keyread(typingdec); };
+    scr.io.event = [] { return keyread(typingdec); };
     cls();
     gotoxy(10, 5);
     std::string line;
@@ -295,7 +315,8 @@ TEST(TypedLine, ControlCharactersAndKeySequencesAreDropped)
         {"x\x1b[1;5Cy\x1b[[Az\r", "xyz"},      // Ctrl+Right and the Linux console's F1
         {"a\xC2\x85" "b\xC2\x9B" "2J\r", "ab2J"}, // C1 NEL and CSI
         {"caf\xC3\xA9 \xE2\x86\x91\r", "caf\xC3\xA9 \xE2\x86\x91"},
-        {"\xE0\xA4\x85\r", "\xE0\xA4\x85"},      // starts with 224, yet a character
+        {"\xE0\xA4\x85\r", "\xE0\xA4\x85"},      // starts with 224, a character like any
+        {"a\x1b[200~b\rc\x1b[Ad\x1b[201~e\r", "abc[Ade"}, // a paste: its controls dropped, Esc and all
         {"bad\xFF\xFE" "bytes\r", "bad\xFF\xFE" "bytes"}, // stored unchanged
         {"abc\x1b[H\x1b[3~\x1b[F!\r", "bc!"},   // Home, Delete, End
         {"old\x1bnew\r", "new"},                // Esc clears, the byte after it is typed
@@ -355,12 +376,12 @@ TEST(KeyDecoder, OverlongSequenceIsReadToItsEndAndDropped)
     d.get = floodget;
     d.clock = [](void*) -> int64_t { return 0; };
     d.ctx = &f;
-    EXPECT_EQ(keyread(d), 'x');
+    EXPECT_EQ(word(keyread(d)), "x");
     EXPECT_EQ(f.pos, f.n + 4); // every byte was consumed
     EXPECT_LT(f.heaphalf - f.heapat, 4096u) << "the decoder kept the parameter bytes";
 
     // A sequence of SEQMAX bytes is still a key; one byte more is dropped.
     auto insertkey = [](size_t total) { return "\x1b[" + std::string(total - 4, '0') + "2~y"; };
-    EXPECT_EQ(codes(insertkey(SEQMAX)), (V{224, 82, 'y'}));
-    EXPECT_EQ(codes(insertkey(SEQMAX + 1)), V{'y'});
+    EXPECT_EQ(codes(insertkey(SEQMAX)), (V{K(KEY_INSERT), "y"}));
+    EXPECT_EQ(codes(insertkey(SEQMAX + 1)), V{"y"});
 }

@@ -84,7 +84,7 @@ TEST(TermKeyWait, PlayersThatEndAreReapedWhileTheEditorWaitsForAKey)
         setplayerpath(beep);
         for (int i = 0; i < 20; i++)
             startplayer();
-        int k = scr.io.key(); // waits here while the players end
+        int k = getkey(); // waits here while the players end
         termstop();
         _exit(k == 'q' ? 0 : 1);
     }

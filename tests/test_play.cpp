@@ -153,7 +153,7 @@ TEST_F(Play, RefusedDigitsAndMovesChangeNothing)
     // 7 refused at position 2; a, a, a back to 0 and no further; d six
     // times to position 6 and once more stays; arrows do nothing; 9 at 6
     // ends the entry.
-    tiokeys({TAB, ENTER, '7', '0', '7', '7', 'a', 'a', 'a', 'd', 'd', 'd', 'd', 'd', 'd', 'd', 224, 72, 'A', 'D', '9'});
+    tiokeys({TAB, ENTER, '7', '0', '7', '7', 'a', 'a', 'a', 'd', 'd', 'd', 'd', 'd', 'd', 'd', KEY_UP, 'A', 'D', '9'});
     // End time: Enter at once keeps it.
     tiokeys({TAB, TAB, TAB, ENTER, ENTER});
     tabs(4, 8);

@@ -30,7 +30,22 @@ static void tmarks()
     }
 }
 
-static int tkey()
+// A scripted code as the event the platform would deliver: a control or
+// named key, a mouse report queued with tiomouse, or one byte of text.
+static sevent tevent(int k)
+{
+    if (k == KEY_END)
+        return keyevent(KEY_END);
+    if (k <= MOUSEMARK && static_cast<size_t>(MOUSEMARK - k) < tio.mice.size()) {
+        sevent e;
+        e.kind = evkind::mouse;
+        e.mouse = tio.mice[static_cast<size_t>(MOUSEMARK - k)];
+        return e;
+    }
+    return codeevent(k);
+}
+
+static sevent tkey()
 {
     tmarks();
     if (!tio.inline_) {
@@ -40,10 +55,10 @@ static int tkey()
         tmarks();
     }
     if (tio.keys.empty())
-        return KEY_END;
+        return keyevent(KEY_END);
     int k = tio.keys.front();
     tio.keys.pop_front();
-    return k;
+    return tevent(k);
 }
 
 static void tsleep(int ms)
@@ -68,12 +83,13 @@ void tioreset(int64_t startms)
     tio.nowms = startms;
     scr.io = conio{};
     scr.io.show = nullptr;
-    scr.io.key = tkey;
+    scr.io.event = tkey;
     scr.io.sleep = tsleep;
     scr.io.sleepesc = [](int ms) {
         // An Escape typed meanwhile is taken out of the keys and ends the sleep.
+        // So does a mouse press.
         for (auto i = tio.keys.begin(); i != tio.keys.end(); ++i)
-            if (*i == KEY_ESC) {
+            if (sevent e = tevent(*i); evkey(e) == KEY_ESC || (e.kind == evkind::mouse && e.mouse.action == maction::press)) {
                 tio.keys.erase(i);
                 tio.escapes++;
                 tsleep(0);
@@ -88,7 +104,7 @@ void tioreset(int64_t startms)
             tsleep(ms);
             return KEY_NOTYET;
         }
-        return tkey();
+        return evkey(tkey());
     };
     scr.io.now = tnow;
     cls();
@@ -98,6 +114,18 @@ void tiokeys(std::initializer_list<int> codes)
 {
     for (int c : codes)
         tio.keys.push_back(c);
+}
+
+void tiomouse(mbutton b, maction a, int x, int y, unsigned mods)
+{
+    tio.mice.push_back(smouse{b, a, x, y, mods});
+    tio.keys.push_back(MOUSEMARK - static_cast<int>(tio.mice.size() - 1));
+}
+
+void tioclick(int x, int y)
+{
+    tiomouse(mbutton::left, maction::press, x, y);
+    tiomouse(mbutton::left, maction::release, x, y);
 }
 
 void tiotype(std::string_view bytes)

@@ -18,11 +18,12 @@
 #include <vector>
 
 struct scriptio {
-    std::deque<int> keys;          // what getch returns, front first; KEY_END when empty
+    std::deque<int> keys;          // key codes, bytes of text, mouse marks; front first; the end when empty
+    std::vector<smouse> mice;      // the mouse reports the marks in `keys` stand for
     int64_t nowms = 0;             // the fake wall clock, in ms since the epoch
     int escapes = 0;               // Escapes taken out of the keys during sleeps
     std::vector<int> slept;        // every sleep, in ms, in order
-    int keysread = 0;              // getch calls answered, KEY_END included, keys of lines not
+    int keysread = 0;              // event reads answered, KEY_END included, keys of lines not
     int linesread = 0;             // lines of tioline whose first key was read
     bool inline_ = false;          // the keys of a tioline line are being read
     // Called at the moment of each key read, line read (its first key) or
@@ -31,7 +32,7 @@ struct scriptio {
     std::function<void()> onkey;
     std::function<void()> online;
     std::function<void(int ms)> onsleep;
-    // With no keys left, getchwithin sleeps and returns KEY_NOTYET this many
+    // With no keys left, getkeywithin sleeps and returns KEY_NOTYET this many
     // times before the keys end.
     int waitkeys = 0;
 };
@@ -48,6 +49,10 @@ void tioreset(int64_t startms = 1700000000000);
 
 void tiokeys(std::initializer_list<int> codes); // appends key codes
 void tiotype(std::string_view bytes);           // appends one key per byte
+// Appends a mouse report at cell (x, y); a click is a press and a release.
+constexpr int MOUSEMARK = -3000;
+void tiomouse(mbutton b, maction a, int x, int y, unsigned mods = 0);
+void tioclick(int x, int y);
 // Appends the keys of one line typed into a field: its bytes, then Enter.
 // They go into the same queue as all keys, so call it in the order the
 // program reads them.

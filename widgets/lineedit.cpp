@@ -5,6 +5,8 @@
 #include "console/width.h"
 
 #include <algorithm>
+#include <climits>
+#include <string_view>
 #include <utf8proc.h>
 #include <vector>
 
@@ -14,7 +16,6 @@ namespace {
 // lone surrogate, which no decoded character can be) and written back as it
 // came.
 constexpr char32_t RAWBYTE = 0xDC00;
-constexpr int PREFIX_EXT = 224, PREFIX_FN = 0;
 
 bool israw(char32_t c) { return c >= RAWBYTE && c <= RAWBYTE + 0xFF; }
 
@@ -55,6 +56,25 @@ size_t seqlen(int b)
 
 bool continuation(int b) { return b >= 0x80 && b <= 0xBF; }
 
+// The longest text a field takes, in bytes of UTF-8: the longest path the
+// system allows (fields take paths and titles).
+#ifdef PATH_MAX
+constexpr size_t LINEMAX = PATH_MAX - 1;
+#else
+constexpr size_t LINEMAX = 4095;
+#endif
+
+// Said on the bottom row when typed or pasted text did not fit.
+constexpr const char* CUTMSG = "输入过长，超出的部分已舍去";
+
+// Bytes a character of the text takes in UTF-8.
+size_t u8size(char32_t c)
+{
+    if (c >= 0xDC00 && c <= 0xDCFF) // a raw byte
+        return 1;
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
 struct field {
     int x = 0, y = 0, w = 0;
     unsigned char attr = 15;
@@ -67,6 +87,13 @@ struct lineeditor {
     size_t cur = 0;     // the cursor, as an index into text
     size_t first = 0;   // the first character the field shows
     std::string pend;   // bytes of a UTF-8 character not yet complete
+    size_t bytes = 0;   // the text's length in UTF-8, at most LINEMAX
+    bool cut = false;   // text was dropped since the last key: CUTMSG shows
+
+    // Characters a pass looks at around the cursor: what the field can show,
+    // with room for zero-width characters, so that the work of a key never
+    // depends on the length of the text.
+    size_t reach() const { return 2 * static_cast<size_t>(f.w) + 16; }
 
     // Columns the text before the cursor may take: the cursor's own cell
     // stays inside the field.
@@ -76,12 +103,19 @@ struct lineeditor {
     {
         if (iscontrol(c))
             return;
+        if (bytes + u8size(c) > LINEMAX) {
+            cut = true;
+            return;
+        }
+        bytes += u8size(c);
         text.insert(text.begin() + static_cast<std::ptrdiff_t>(cur), c);
         cur++;
     }
 
     void erase(size_t from, size_t to)
     {
+        for (size_t i = from; i < to; i++)
+            bytes -= u8size(text[i]);
         text.erase(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(to));
         cur = from;
     }
@@ -141,6 +175,9 @@ void lineeditor::follow()
 {
     if (cur < first)
         first = cur;
+    const size_t lim = reach();
+    if (cur - first > lim)
+        first = cur - lim;
     int used = 0;
     for (size_t i = cur; i > first; i--) {
         used += cwidth(text[i - 1]);
@@ -150,16 +187,20 @@ void lineeditor::follow()
         }
     }
     int tail = 0;
-    for (size_t i = first; i < text.size() && tail <= room(); i++)
+    const size_t tailend = std::min(text.size(), first + lim);
+    for (size_t i = first; i < tailend && tail <= room(); i++)
         tail += cwidth(text[i]);
-    while (first > 0 && tail + cwidth(text[first - 1]) <= room())
+    const size_t floor = cur > lim ? cur - lim : 0;
+    while (first > floor && tail + cwidth(text[first - 1]) <= room())
         tail += cwidth(text[--first]);
 }
 
 void lineeditor::draw() const
 {
     int col = 0, cursorcol = 0;
-    for (size_t i = first; i < text.size(); i++) {
+    const size_t end = std::min(text.size(), first + reach());
+    size_t i = first;
+    for (; i < end; i++) {
         if (i == cur)
             cursorcol = col;
         char32_t c = shown(text[i]);
@@ -173,7 +214,7 @@ void lineeditor::draw() const
             gcell(scr, f.x + col + 1, f.y) = Cell{U' ', f.attr, 2};
         col += cw;
     }
-    if (cur >= text.size())
+    if (cur >= i)
         cursorcol = col;
     for (int k = col; k < f.w; k++) {
         Cell c = f.under[static_cast<size_t>(k)];
@@ -210,66 +251,94 @@ void utf8out(const std::vector<char32_t>& text, std::string& out)
 // What a key did to the line.
 enum class keystep { more, enter, ended };
 
-// A cursor or function key: the second code is read here. A 224 followed by
-// a byte that continues UTF-8 was the first byte of a character after all.
-keystep extended(lineeditor& e, int prefix)
+void namedkey(lineeditor& e, int k)
 {
-    int code = getch();
-    if (code == KEY_END)
-        return keystep::ended;
-    if (prefix == PREFIX_EXT && code >= 0xA0 && code <= 0xBF) { // a character from U+0800 to U+0FFF
-        e.byte(prefix);
-        e.byte(code);
-        return keystep::more;
-    }
-    if (prefix == PREFIX_FN)
-        return keystep::more;
-    if (code == LKEY_LEFT && e.cur > 0)
+    if (k == KEY_LEFT && e.cur > 0)
         e.cur--;
-    else if (code == LKEY_RIGHT && e.cur < e.text.size())
+    else if (k == KEY_RIGHT && e.cur < e.text.size())
         e.cur++;
-    else if (code == LKEY_HOME)
+    else if (k == KEY_HOME)
         e.cur = 0;
-    else if (code == LKEY_END)
+    else if (k == KEY_ENDKEY)
         e.cur = e.text.size();
-    else if (code == LKEY_DELETE && e.cur < e.text.size())
+    else if (k == KEY_DELETE && e.cur < e.text.size())
         e.erase(e.cur, e.cur + 1);
-    return keystep::more;
 }
 
 keystep onekey(lineeditor& e, int k)
 {
-    if (k == KEY_END)
-        return keystep::ended;
-    if (k < 0)
-        return keystep::more;
-    if (!e.pend.empty() && !continuation(k))
-        e.flushpend();
     switch (k) {
-    case LKEY_ENTER:
-    case LKEY_LINEFEED:
+    case KEY_ENTER:
+    case KEY_LINEFEED:
         return keystep::enter;
-    case PREFIX_EXT:
-    case PREFIX_FN:
-        return extended(e, k);
-    case LKEY_ESC:
+    case KEY_ESC:
         e.erase(0, e.text.size());
         break;
-    case LKEY_BACKSPACE:
+    case KEY_BACKSPACE:
         if (e.cur > 0)
             e.erase(e.cur - 1, e.cur);
         break;
-    case LKEY_CTRLU:
+    case KEY_CTRLU:
         e.erase(0, e.cur);
         break;
-    case LKEY_CTRLW:
+    case KEY_CTRLW:
         e.eraseword();
         break;
     default:
-        if (k >= 0x20 && k != 0x7F && k <= 0xFF)
-            e.byte(k);
+        if (keynamed(k))
+            namedkey(e, k);
     }
     return keystep::more;
+}
+
+// Typed or pasted text: its bytes, as typed.
+void typed(lineeditor& e, std::string_view text)
+{
+    for (char c : text) {
+        int b = static_cast<unsigned char>(c);
+        if (!e.pend.empty() && !continuation(b))
+            e.flushpend();
+        if (b >= 0x20 && b != 0x7F)
+            e.byte(b);
+    }
+}
+
+// A left press inside the field: the text cursor to the character shown
+// there (past the text: its end).
+void pressat(lineeditor& e, const smouse& m)
+{
+    if (m.button != mbutton::left || m.action != maction::press || m.y != e.f.y || m.x < e.f.x || m.x >= e.f.x + e.f.w)
+        return;
+    int col = 0;
+    size_t i = e.first;
+    for (const size_t end = std::min(e.text.size(), e.first + e.reach()); i < end; i++) {
+        int cw = cwidth(e.text[i]);
+        if (cw > 0 && col + cw > m.x - e.f.x)
+            break;
+        col += cw;
+    }
+    e.cur = i;
+}
+
+keystep oneevent(lineeditor& e, const sevent& ev)
+{
+    switch (ev.kind) {
+    case evkind::mouse:
+        pressat(e, ev.mouse);
+        return keystep::more;
+    case evkind::end:
+        return keystep::ended;
+    case evkind::chr:
+    case evkind::paste:
+        typed(e, ev.text);
+        return keystep::more;
+    case evkind::key:
+        if (!e.pend.empty())
+            e.flushpend();
+        return onekey(e, ev.key);
+    default:
+        return keystep::more;
+    }
 }
 
 } // namespace
@@ -282,14 +351,38 @@ lineresult lineedit(std::string& out, int width, std::string_view start)
     for (char b : start) // the text to correct, the cursor after it
         e.byte(static_cast<unsigned char>(b));
     e.flushpend();
+    std::vector<Cell> undermsg; // what CUTMSG covers while it shows
+    const int msgy = scr.h - 1;
+    bool cutnow = e.cut;
     for (;;) {
         e.follow();
         e.draw();
-        keystep st = onekey(e, getch());
-        if (st == keystep::ended)
-            return lineresult::ended;
-        if (st == keystep::enter)
+        if (cutnow && undermsg.empty() && msgy != e.f.y && msgy >= 0) {
+            const int cx = scr.cx, cy = scr.cy;
+            for (int x = 0; x < scr.w; x++)
+                undermsg.push_back(gcell(scr, x, msgy));
+            const unsigned char attr = scr.attr;
+            gmove(scr, 0, msgy);
+            scr.attr = 112;
+            gput(scr, CUTMSG);
+            scr.attr = attr;
+            gmove(scr, cx, cy);
+        }
+        keystep st = oneevent(e, getev());
+        cutnow = e.cut;
+        e.cut = false;
+        if (!undermsg.empty() && !cutnow) {
+            for (int x = 0; x < scr.w; x++)
+                gcell(scr, x, msgy) = undermsg[static_cast<size_t>(x)];
+            undermsg.clear();
+        }
+        if (st != keystep::more) {
+            for (size_t x = 0; x < undermsg.size(); x++)
+                gcell(scr, static_cast<int>(x), msgy) = undermsg[x];
+            if (st == keystep::ended)
+                return lineresult::ended;
             break;
+        }
     }
     utf8out(e.text, out);
     return lineresult::entered;

@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The editor's own line input: keys read one by one with getch and edited
+// The editor's own line input: input events read one by one (getev) and edited
 // inside a field of the screen, the same on every system. The text scrolls
 // within the field; nothing is drawn outside it.
 #include <string>
 #include <string_view>
-
-// Control keys of line input, as getch gives them.
-constexpr int LKEY_BACKSPACE = 8, LKEY_CTRLU = 21, LKEY_CTRLW = 23, LKEY_ESC = 27;
-constexpr int LKEY_ENTER = 13, LKEY_LINEFEED = 10;
-// Second codes after the 224 prefix.
-constexpr int LKEY_HOME = 71, LKEY_LEFT = 75, LKEY_RIGHT = 77, LKEY_END = 79, LKEY_DELETE = 83;
 
 enum class lineresult {
     entered, // Enter ended the line

@@ -67,7 +67,8 @@ struct wterm {
     bool small = false;
     bool ended = false;
 
-    sconkeys cons;  // records decoded, codes not yet read
+    sconkeys cons;  // records decoded, events not yet read
+    bool mouse = false; // mouse input records asked for (quick-edit cleared meanwhile)
     keydec bytes;   // for input that is not the console
 };
 wterm wt;
@@ -178,6 +179,14 @@ void shownotice(int cols, int rows)
     rinvalidate(wt.screen);
 }
 
+// The first row of the console's window in its buffer: mouse records count
+// rows from the top of the buffer.
+int windowtop()
+{
+    CONSOLE_SCREEN_BUFFER_INFO bi;
+    return GetConsoleScreenBufferInfo(drawhandle(), &bi) ? bi.srWindow.Top : 0;
+}
+
 void checksize()
 {
     wt.resized = false;
@@ -232,13 +241,17 @@ bool fillkeys(int waitms)
     for (DWORD i = 0; i < got; i++) {
         if (recs[i].EventType == WINDOW_BUFFER_SIZE_EVENT) {
             wt.resized = true;
+        } else if (recs[i].EventType == MOUSE_EVENT && wt.mouse) {
+            const MOUSE_EVENT_RECORD& m = recs[i].Event.MouseEvent;
+            conmousefeed(wt.cons, sconmouse{m.dwMousePosition.X, m.dwMousePosition.Y - windowtop(), m.dwButtonState,
+                                            m.dwControlKeyState, m.dwEventFlags});
         } else if (recs[i].EventType == KEY_EVENT) {
             const KEY_EVENT_RECORD& k = recs[i].Event.KeyEvent;
             conkeyfeed(wt.cons, sconkey{k.bKeyDown != 0, k.wRepeatCount, k.wVirtualKeyCode,
                                      static_cast<char16_t>(k.uChar.UnicodeChar), k.dwControlKeyState});
         }
     }
-    return !wt.cons.codes.empty();
+    return !wt.cons.events.empty();
 }
 
 // Input that is not the console (a file or a pipe): bytes through the
@@ -263,21 +276,21 @@ int filebyte(void*, int waitms)
 
 int64_t fileclock(void*) { return monoms(); }
 
-// One key code, KEY_END, or KEY_NONE when the wait was cut short.
-int rawkey()
+// One event, the end, or evkind::none when the wait was cut short.
+sevent rawevent()
 {
     if (!wt.inconsole)
         return keyread(wt.bytes);
     for (;;) {
         if (InterlockedExchange(&wt.ctrlc, 0))
             conkeyctrlc(wt.cons);
-        int c = conkeynext(wt.cons);
-        if (c >= 0)
-            return c;
+        sevent e = conkeynext(wt.cons);
+        if (e.kind != evkind::none)
+            return e;
         if (wt.ended || wt.stopsig)
-            return KEY_END;
+            return keyevent(KEY_END);
         if (!fillkeys(-1) && (wt.resized || wt.stopsig || wt.ended))
-            return wt.stopsig || wt.ended ? KEY_END : KEY_NONE;
+            return wt.stopsig || wt.ended ? keyevent(KEY_END) : sevent{};
     }
 }
 
@@ -295,27 +308,31 @@ bool waitlarge()
         }
         if (!wt.small)
             return true;
-        if (rawkey() == KEY_END)
+        if (rawevent().kind == evkind::end)
             return false;
-        wt.cons.codes.clear();
-        wt.bytes.next = -1;
+        wt.cons.events.clear(); // typed while the screen could not be seen
     }
 }
 
-int termkey()
+sevent termevent()
 {
     for (;;) {
+        bool resized = wt.resized;
         if (!waitlarge())
-            return KEY_END;
-        int k = rawkey();
-        if (k == KEY_NONE)
+            return keyevent(KEY_END);
+        if (resized) {
+            sevent e;
+            e.kind = evkind::resize;
+            return e;
+        }
+        sevent e = rawevent();
+        if (e.kind == evkind::none)
             continue;
-        if (k >= 0 && wt.small) {
-            wt.cons.codes.clear();
-            wt.bytes.next = -1;
+        if (wt.small) {
+            wt.cons.events.clear();
             continue;
         }
-        return k;
+        return e;
     }
 }
 
@@ -338,7 +355,7 @@ void termsleep(int ms)
 bool termsleepesc(int ms)
 {
     int64_t until = monoms() + ms;
-    size_t from = wt.cons.codes.size(); // codes kept before the sleep are keys typed earlier
+    size_t from = wt.cons.events.size(); // events kept before the sleep were typed earlier
     for (;;) {
         if (wt.stopsig)
             return false;
@@ -360,15 +377,18 @@ bool termsleepesc(int ms)
 int termkeywithin(int ms)
 {
     int64_t until = monoms() + ms;
-    while (wt.inconsole && wt.cons.codes.empty() && wt.ctrlc == 0) {
-        if (wt.stopsig || wt.ended)
-            return KEY_END;
-        int64_t left = until - monoms();
-        if (left <= 0)
-            return KEY_NOTYET;
-        fillkeys(static_cast<int>(left));
+    for (;;) {
+        while (wt.inconsole && wt.cons.events.empty() && wt.ctrlc == 0) {
+            if (wt.stopsig || wt.ended)
+                return KEY_END;
+            int64_t left = until - monoms();
+            if (left <= 0)
+                return KEY_NOTYET;
+            fillkeys(static_cast<int>(left));
+        }
+        if (int k = evkey(termevent()); k != KEY_NONE)
+            return k;
     }
-    return termkey();
 }
 
 // The program's own screen buffer, as large as the console's window, made
@@ -447,7 +467,7 @@ void termstop()
         SetEvent(wt.doneevent);
 }
 
-int termstart()
+int termstart(bool mouse)
 {
     wt.hout = GetStdHandle(STD_OUTPUT_HANDLE);
     wt.hin = GetStdHandle(STD_INPUT_HANDLE);
@@ -488,9 +508,16 @@ int termstart()
     wt.inconsole = GetConsoleMode(wt.hin, &wt.savedin) != 0;
     if (wt.inconsole) {
         // Key by key, no echo, Ctrl+C a key (processed input off), and the
-        // window's size changes reported; QuickEdit stays as the user set it.
-        DWORD m = ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS | (wt.savedin & ENABLE_QUICK_EDIT_MODE);
+        // window's size changes reported. With the mouse, its records too,
+        // and QuickEdit off (it would take the presses for selecting text);
+        // without, QuickEdit stays as the user set it.
+        DWORD m = ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS;
+        if (mouse)
+            m |= ENABLE_MOUSE_INPUT;
+        else
+            m |= wt.savedin & ENABLE_QUICK_EDIT_MODE;
         SetConsoleMode(wt.hin, m);
+        wt.mouse = mouse;
     }
     wt.active = 1;
     SetConsoleCtrlHandler(onctrl, TRUE);
@@ -504,11 +531,12 @@ int termstart()
     checksize();
 
     scr.io.show = termshow;
-    scr.io.key = termkey;
+    scr.io.event = termevent;
     scr.io.sleep = termsleep;
     scr.io.sleepesc = termsleepesc;
     scr.io.keywithin = termkeywithin;
     scr.io.now = termnow;
+    scr.io.waiting = [] { return !wt.cons.events.empty() || !wt.bytes.held.empty(); };
     scr.io.stop = [] { return wt.stopsig != 0; };
     return 0;
 }

@@ -19,11 +19,39 @@ struct vt {
         screen = vterm_obtain_screen(term);
         state = vterm_obtain_state(term);
         vterm_screen_enable_altscreen(screen, 1);
+        static const VTermScreenCallbacks cbs = [] {
+            VTermScreenCallbacks c{};
+            c.settermprop = [](VTermProp p, VTermValue* v, void* self) {
+                if (p == VTERM_PROP_MOUSE)
+                    static_cast<struct vt*>(self)->mousemode = v->number;
+                return 1;
+            };
+            return c;
+        }();
+        vterm_screen_set_callbacks(screen, &cbs, this);
         vterm_screen_reset(screen, 1);
     }
+    // What the program asked the terminal to report of the mouse:
+    // VTERM_PROP_MOUSE_NONE, _CLICK (1000), _DRAG (1002) or _MOVE (1003).
+    int mousemode = VTERM_PROP_MOUSE_NONE;
     ~vt() { vterm_free(term); }
     vt(const vt&) = delete;
     vt& operator=(const vt&) = delete;
+
+    // The bytes this terminal sends for a mouse button (1 left, 2 middle,
+    // 3 right, 4 and 5 the wheel) pressed or released at cell (x, y); empty
+    // when the program has not asked for mouse reports.
+    std::string mouse(int x, int y, int button, bool pressed, int mod = VTERM_MOD_NONE)
+    {
+        if (mousemode == VTERM_PROP_MOUSE_NONE)
+            return {};
+        vterm_mouse_move(term, y, x, static_cast<VTermModifier>(mod));
+        vterm_mouse_button(term, button, pressed, static_cast<VTermModifier>(mod));
+        char buf[256];
+        size_t n = vterm_output_read(term, buf, sizeof buf);
+        return std::string(buf, n);
+    }
+    std::string click(int x, int y, int button = 1) { return mouse(x, y, button, true) + mouse(x, y, button, false); }
 
     // libvterm loses a UTF-8 character split between two writes, which a
     // pseudo-terminal read may well do: the unfinished end is held back.
