@@ -45,3 +45,9 @@ bool filenotsaved(sdoc& doc, sview& view);
 // backslash escapes; one trailing blank dropped); empty when `typed` does not
 // have that form (no quote or backslash, several words, unbalanced quotes).
 std::string dropdecode(const std::string& typed);
+
+// The folder typed (or dropped) into a save-style dialog's folder field, as
+// the start of a path: quotes around it taken off, a dropped form decoded
+// when it is not a folder as typed, and a "/" after it; "" (the working
+// folder) when nothing was typed.
+std::string typedfolder(const std::string& typed);

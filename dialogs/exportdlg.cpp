@@ -1,19 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "dialogs/exportdlg.h"
 
 #include "dialogs/dialogs.h"
-
-#include <filesystem>
-#include <system_error>
-
-namespace {
-
-bool isfolder(const std::string& p)
-{
-    std::error_code ec;
-    return !p.empty() && std::filesystem::is_directory(std::filesystem::path(p), ec);
-}
-
-} // namespace
 
 bool exportdlg(const std::string& name, std::string& path)
 {
@@ -30,19 +18,6 @@ bool exportdlg(const std::string& name, std::string& path)
     dlgadd(d, dlgbutton(L + 64, T + 9, "确定"));
     if (dlgrun(d) != 3)
         return true;
-    const std::string& typed = d.text[0];
-    std::string dir = typed;
-    if (!dir.empty() && dir.front() == '"')
-        dir.erase(0, 1);
-    if (!dir.empty() && dir.back() == '"')
-        dir.pop_back();
-    if (!dir.empty() && !isfolder(dir)) {
-        std::string decoded = dropdecode(typed);
-        if (!decoded.empty())
-            dir = decoded;
-    }
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
-    path = dir + d.text[1];
+    path = typedfolder(d.text[0]) + d.text[1];
     return false;
 }

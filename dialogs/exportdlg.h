@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The export dialog: where to write the score as sound, MIDI or sheet music.
 #include <string>

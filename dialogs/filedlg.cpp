@@ -128,7 +128,12 @@ bool savedialog(ssaveform& form, std::string& path)
         return true;
     form.folder = d.text[0];
     form.name = d.text[1];
-    const std::string& typed = d.text[0];
+    path = typedfolder(d.text[0]) + d.text[1] + ".pvx";
+    return false;
+}
+
+std::string typedfolder(const std::string& typed)
+{
     std::string dir = typed;
     if (!dir.empty() && dir.front() == '"')
         dir.erase(0, 1);
@@ -142,8 +147,7 @@ bool savedialog(ssaveform& form, std::string& path)
     // An empty folder is the working folder: the name alone.
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
-    path = dir + d.text[1] + ".pvx";
-    return false;
+    return dir;
 }
 
 bool slfile(pathdlg mode, std::string& path)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Export from the editor: the path asked for, checked as Save checks it, the
 // player started on it, and its progress and outcome on the status row while
 // keys keep working.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a MIDI file: its melody becomes a new, unsaved score without a path.
 #include "files/files.h"
 

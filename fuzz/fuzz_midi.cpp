@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the MIDI reader: any bytes are either refused with a cause
 // or decoded into a melody the score can hold.
 #include "score/midi.h"

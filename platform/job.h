@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Programs the editor runs for a result and watches without waiting: started
 // with their standard error going to a file, polled until they end, stopped

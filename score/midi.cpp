@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "score/midi.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Standard MIDI Files (SMF 1.0) in: a pure decoder from bytes to a melody,
 // with no editor state and no I/O. Used by the editor's Open.

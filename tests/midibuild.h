@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Standard MIDI Files built byte by byte for the tests: events, tracks and
 // the header, with nothing checked, so that damaged files can be built too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 导出… in the 文件 menu, driven by keys: the dialog, the player run as a job
 // while keys keep being read, the outcome on the status row, and the paths
 // refused as Save refuses them.

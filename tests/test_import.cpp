@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening a MIDI file as the user does: through the open dialog, then Save.
 #include "midibuild.h"
 #include "testio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The licence is there and goes wherever the program goes: the source tree,
 // the installed documents (and so the Debian package), the Windows zip.
 #include "dialogs/about.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MIDI reader: what a file's events become, which part is the melody,
 // and a table of damaged files with their causes.
 #include "midibuild.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tone/export.h"
 
 #include "platform/fileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Exporting from the editor: the tone player's --export run as a job that the
 // editor polls each pass, so that keys keep working while a long score is

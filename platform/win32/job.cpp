@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Jobs on Windows: CreateProcessW with standard error on a file, the process
 // handle kept until the job is collected.
 #include "platform/job.h"

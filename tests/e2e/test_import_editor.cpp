@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A MIDI file named on the command line, in the real editor: its title in
 // the bar, the part taken on the status row, and Save as offering its name.
 #include "../midibuild.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scores out and back in: MIDI and MusicXML exports read by our own MIDI
 // reader and by a small MusicXML reader of the tests, and, where they are
 // installed, by the programs users open them with (MuseScore 3, LilyPond's

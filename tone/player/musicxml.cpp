@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tone/player/musicxml.h"
 
 #include "score/instrument.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Sheet music out: a whole score as MusicXML 4.0 (score-partwise,
 // uncompressed), and the beat length shared with the MIDI export.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How the editor and its tone player talk, shared by both ends.
 //
