@@ -16,7 +16,7 @@ constexpr double FULLSPAN = 960.0;               // cB a decay or release falls 
 constexpr double ATTENSCALE = 0.4;
 constexpr uint64_t FRAC = uint64_t{1} << 32;
 constexpr int64_t FILTERBLOCK = 32; // samples between new filter coefficients
-constexpr double OUTLEVEL = 1.366; // full scale to the player's level, matched to FluidSynth's
+constexpr double OUTLEVEL = 2.254; // full scale to the player's level, matched to FluidSynth's
 constexpr size_t CHUNK = 512;    // samples rendered in one go
 
 // Generators a preset zone may not give (they are ignored there).
@@ -272,8 +272,12 @@ sf2voice sf2voicefor(const sf2font& font, const sf2note& note, int key, int rate
 
     v.fc = g[8];
     v.modtofc = g[11];
-    v.filtered = v.fc < 13500 || v.modtofc < 0;
-    v.q = sf2exp2(std::clamp(g[9], 0, 960) / 200.0 * LOG2_10) * 0.70710678118654752;
+    // The resonance is its peak's height over the DC gain, and the DC gain is
+    // half of it below unity (section 9.1.3 of the SoundFont 2.04 document).
+    const int32_t res = std::clamp(g[9], 0, 960);
+    v.filtered = v.fc < 13500 || v.modtofc < 0 || res > 0;
+    v.q = sf2exp2(res / 200.0 * LOG2_10) * 0.70710678118654752;
+    v.gain *= sf2exp2(-res / 400.0 * LOG2_10);
     v.mleft = samplesof(g[25], -12000, 5000, rate);
     v.mattack = samplesof(g[26], -12000, 8000, rate);
     v.mhold = samplesof(g[27] + g[31] * (60 - k), -12000, 5000, rate);
@@ -355,6 +359,11 @@ void sf2noteon(sf2synth* s, int chan, int key, int vel)
             s->voices.erase(s->voices.begin()); // the oldest gives way
         sf2voice v = sf2voicefor(s->font, n, key, s->rate);
         v.chan = chan;
+        // Velocity to attenuation, the first default modulator (section 8.4.1
+        // of the SoundFont 2.04 document): 960 cB over the negative concave
+        // curve, -200 log10(vel^2 / 127^2) cB, which is a gain of (vel / 127)^2.
+        const double vg = std::clamp(vel, 1, 127) / 127.0;
+        v.gain *= vg * vg;
         s->voices.push_back(v);
     }
 }
