@@ -127,7 +127,8 @@ TEST(Sf2Reader, RefusesBrokenFontsWithAReason)
     }
 }
 
-// The note rendered: `on` samples held, then released, `total` in all.
+// The note rendered: `on` samples held, then released, `total` in all; at
+// full velocity, where the velocity takes nothing off.
 std::vector<double> note(stiny& t, int key, int64_t on, int64_t total)
 {
     sf2font f;
@@ -135,7 +136,7 @@ std::vector<double> note(stiny& t, int key, int64_t on, int64_t total)
     EXPECT_EQ(sf2parse(t.bytes(), f, err), 0) << err;
     sf2synth* s = sf2make(f, 0, stiny::RATE, err);
     std::vector<double> x(static_cast<size_t>(total));
-    sf2noteon(s, 0, key, 100);
+    sf2noteon(s, 0, key, 127);
     sf2render(s, x.data(), static_cast<size_t>(on));
     sf2noteoff(s, 0, key);
     sf2render(s, x.data() + on, static_cast<size_t>(total - on));
@@ -201,6 +202,40 @@ TEST(Sf2Voice, LoopModesAndReleaseEnvelope)
     EXPECT_EQ(peakat(24000 + 48000 + 96), 0.0) << "ended at -96 dB";
     // Attenuation 150 cB counted at 0.4: 6 dB below the sample.
     EXPECT_NEAR(20 * std::log10(peakat(12000) / (16000.0 / 32768)), -6.0, 0.05);
+}
+
+TEST(Sf2Voice, VelocityAndResonanceLowerTheLevel)
+{
+    // The sample's sine (500 Hz) under attenuation 150 cB, 6 dB at 0.4: a
+    // note-on's velocity takes 40 log10(vel / 127) dB off; a zone's resonance
+    // (far above the sine) half its height, the filter's DC gain.
+    struct {
+        int vel, res; // res in cB, given to the zone's voice at full velocity
+        double db;
+    } cases[] = {{127, 0, -6.0}, {64, 0, -6.0 + 40 * std::log10(64 / 127.0)}, {1, 0, -6.0 - 40 * std::log10(127.0)},
+                 {127, 100, -11.0}, {127, 240, -18.0}};
+    stiny t;
+    sf2font f;
+    std::string err;
+    ASSERT_EQ(sf2parse(t.bytes(), f, err), 0) << err;
+    for (auto c : cases) {
+        std::vector<double> x(24000);
+        if (c.res == 0) {
+            sf2synth* s = sf2make(f, 0, stiny::RATE, err);
+            sf2noteon(s, 0, 60, c.vel);
+            sf2render(s, x.data(), x.size());
+            sf2free(s);
+        } else {
+            sf2note n = sf2notes(f, 0, 60, c.vel)[0];
+            n.gen[9] = c.res;
+            sf2voice v = sf2voicefor(f, n, 60, stiny::RATE);
+            sf2voicerender(f, v, x.data(), x.size());
+        }
+        double p = 0;
+        for (size_t i = 12000; i < x.size(); i++)
+            p = std::max(p, std::fabs(x[i]));
+        EXPECT_NEAR(20 * std::log10(p / (16000.0 / 32768)), c.db, 0.1) << c.vel << " " << c.res;
+    }
 }
 
 TEST(Sf2Voice, Exp2IsExactEnough)

@@ -22,10 +22,10 @@ const char* const FONT = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr int64_t NOTE = RATE * 4 / 10;  // key held 400 ms
 constexpr int64_t TOTAL = RATE * 3;      // rendered 3 s at most
 
-std::vector<double> play(auto noteon, auto noteoff, auto render, int key)
+std::vector<double> play(auto noteon, auto noteoff, auto render, int key, int vel)
 {
     std::vector<int16_t> x(TOTAL);
-    noteon(key);
+    noteon(key, vel);
     render(x.data(), static_cast<size_t>(NOTE));
     noteoff(key);
     render(x.data() + NOTE, static_cast<size_t>(TOTAL - NOTE));
@@ -99,50 +99,72 @@ smeasure measure(const std::vector<double>& x, int key)
     return r;
 }
 
-struct scase {
-    int program;
-    std::vector<int> keys;
-};
-
-TEST(OwnSynth, MatchesFluidSynthOnTimGM6mb)
+// Both players on the font at `path` (whose bytes are `bytes`): pitch, onset,
+// end and loudness of `keys` on each instrument, and loudness at two more
+// velocities. `uneven` names the one note whose end is not compared.
+void compare(const std::string& path, const std::string& bytes, std::vector<const char*> names, std::vector<int> keys,
+             std::pair<std::string, int> uneven = {})
 {
-    std::string bytes, err;
-    ASSERT_TRUE(readwhole(FONT, bytes, &err)) << err;
     sf2font font;
-    ASSERT_EQ(sf2parse(bytes, font, err), 0) << err;
-    // A note in each of the staff's six octaves, a different letter in each.
-    std::vector<int> keys;
-    for (int h = 0; h < 6; h++)
-        keys.push_back(keyof(getfreq(h, 1 + (2 * h) % 7, false)));
-    for (const char* name : {"piano", "organ", "guitar", "violin", "flute", "clarinet", "trumpet", "voice"}) {
+    std::string why;
+    ASSERT_EQ(sf2parse(bytes, font, why), 0) << why;
+    for (const char* name : names) {
         int program = instrumentof(name);
-        std::string why;
-        sfluid* fl = fluidload(FONT, program, why);
+        sfluid* fl = fluidload(path, program, why);
         ASSERT_NE(fl, nullptr) << why;
         sf2synth* own = sf2make(font, program, RATE, why);
         ASSERT_NE(own, nullptr) << why;
+        auto both = [&](int key, int vel) {
+            return std::pair{
+                measure(play([&](int k, int v) { fluidnoteon(fl, 0, k, v); }, [&](int k) { fluidnoteoff(fl, 0, k); },
+                             [&](int16_t* o, size_t n) { fluidrender(fl, o, n); }, key, vel), key),
+                measure(play([&](int k, int v) { sf2noteon(own, 0, k, v); }, [&](int k) { sf2noteoff(own, 0, k); },
+                             [&](int16_t* o, size_t n) { sf2render16(own, o, n); }, key, vel), key)};
+        };
         for (int key : keys) {
-            auto a = measure(play([&](int k) { fluidnoteon(fl, 0, k, VELOCITY); }, [&](int k) { fluidnoteoff(fl, 0, k); },
-                                  [&](int16_t* o, size_t n) { fluidrender(fl, o, n); }, key), key);
-            auto b = measure(play([&](int k) { sf2noteon(own, 0, k, VELOCITY); }, [&](int k) { sf2noteoff(own, 0, k); },
-                                  [&](int16_t* o, size_t n) { sf2render16(own, o, n); }, key), key);
+            auto [a, b] = both(key, VELOCITY);
             double cents = 1200 * std::log2(b.hz / a.hz);
             std::printf("%-8s key %3d  fluid %7.2f Hz %6.1f dB %5.1f-%6.1f ms   own %7.2f Hz %6.1f dB %5.1f-%6.1f ms  %+5.1f c %+5.1f dB\n",
                         name, key, a.hz, a.db, a.onsetms, a.endms, b.hz, b.db, b.onsetms, b.endms, cents, b.db - a.db);
             EXPECT_LT(std::fabs(cents), 5.0) << name << " key " << key;
             EXPECT_LT(std::fabs(b.onsetms - a.onsetms), 10.0) << name << " key " << key;
-            // Where a zone sweeps the low-pass filter with the modulation
-            // envelope, the two filters differ as the note dies away (the
-            // default modulators, left out here, move FluidSynth's cutoff).
-            bool swept = false;
-            for (const sf2note& n : sf2notes(font, own->preset, key, VELOCITY))
-                swept = swept || (n.gen[8] < 13500 && n.gen[11] != 0);
-            EXPECT_LT(std::fabs(b.endms - a.endms), swept ? 40.0 : 10.0) << name << " key " << key;
+            if (uneven != std::pair<std::string, int>{name, key}) {
+                EXPECT_LT(std::fabs(b.endms - a.endms), 10.0) << name << " key " << key;
+            }
             EXPECT_LT(std::fabs(b.db - a.db), 3.0) << name << " key " << key;
+        }
+        for (int vel : {30, 127}) { // on the middle note
+            auto [a, b] = both(keys[keys.size() / 2], vel);
+            EXPECT_LT(std::fabs(b.db - a.db), 3.0) << name << " velocity " << vel;
         }
         fluidfree(fl);
         sf2free(own);
     }
+}
+
+TEST(OwnSynth, MatchesFluidSynthOnTimGM6mb)
+{
+    std::string bytes, err;
+    ASSERT_TRUE(readwhole(FONT, bytes, &err)) << err;
+    // A note in each of the staff's six octaves, a different letter in each.
+    std::vector<int> keys;
+    for (int h = 0; h < 6; h++)
+        keys.push_back(keyof(getfreq(h, 1 + (2 * h) % 7, false)));
+    // Voice Oohs' key 71 sounds two samples, one of them "Doo B4" with a pitch
+    // correction of 21 cents, which FluidSynth plays a cent flat (as it does
+    // some other corrections, not 20). The two samples then beat apart where
+    // the note fades through -40 dB and the ends differ by 36 ms: that note's
+    // end is compared on the font with the correction made 20.
+    compare(FONT, bytes, {"piano", "organ", "guitar", "violin", "flute", "clarinet", "trumpet", "voice"}, keys,
+            {"voice", 71});
+    std::string even = bytes;
+    size_t at = even.find(std::string("Doo B4\0", 7)); // a sample header: its correction 41 bytes on
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(even[at + 41], 21);
+    even[at + 41] = 20;
+    const std::string path = testing::TempDir() + "even.sf2";
+    ASSERT_TRUE(writewhole(path, even, false));
+    compare(path, even, {"voice"}, {71});
 }
 
 } // namespace

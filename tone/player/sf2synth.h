@@ -21,13 +21,22 @@
 //   release (linear in decibels, 96 dB over the time given, in timecents) to
 //   the sustain level, key number scaling of hold and decay; the initial
 //   attenuation (counted at 0.4, as FluidSynth and the E-mu hardware do);
+// - the note-on velocity through the first default modulator (section 8.4.1
+//   of the SoundFont 2.04 document): 960 cB on the negative concave curve,
+//   a gain of (velocity / 127)^2;
 // - the modulation envelope (linear stages) sweeping the resonant low-pass
 //   filter (initial cutoff and Q, modulation envelope to cutoff), its
-//   coefficients renewed every 32 samples.
-// Left out: modulators (the default ones too: velocity and controllers do
-// not change the sound; the player always plays at one velocity), both LFOs,
-// the modulation envelope's effect on pitch, pan (the output is mono),
-// reverb and chorus, exclusive classes, 24-bit samples, ROM samples.
+//   coefficients renewed every 32 samples; a resonance of Q cB lowers the
+//   gain below the cutoff by Q / 2 cB (section 9.1.3).
+// Left out: the font's own modulators, and the other default modulators:
+// velocity to filter cutoff (8.4.2; FluidSynth, which the player matches,
+// plays every velocity with the same cutoff), and those of controllers and
+// the pitch wheel (8.4.3 to 8.4.10), which the player never moves from
+// their defaults: the default volume's attenuation (8.4.5) is in the output
+// level, and the rest add nothing there. Also left out: both LFOs, the
+// modulation envelope's effect on pitch, pan (the output is mono), reverb
+// and chorus (and their sends), exclusive classes, 24-bit samples, ROM
+// samples.
 //
 // The sound is the same on every system: only additions, multiplications,
 // divisions and exact functions (floor, ldexp, lrint) are used, so a note
