@@ -11,7 +11,7 @@ target_sources(pellavine PRIVATE ${PV_MANIFEST_RC})
 
 # No FluidSynth for the cross toolchain: tone/player/win32/ownsynth.cpp puts
 # the player's own sample player (tone/player/sf2synth.h) in its place.
-pv_layer(pvplayer DIRS tone/player tone/player/win32 EXCLUDE "/tone/player/fluid\\.cpp$"
+pv_layer(pvplayer DIRS tone/player tone/player/win32 tone/protocol EXCLUDE "/tone/player/fluid\\.cpp$"
          USES pvplatform pvscore)
 add_executable(pellavine-beep tone/player/win32/main.cpp ${PV_MANIFEST_RC})
 target_link_libraries(pellavine-beep PRIVATE pvplayer winmm ole32)

@@ -32,11 +32,11 @@ void catchstops()
 
 int stopsignal() { return stopsig; }
 
-swatch watchstart()
+swatch watchstart(const char* envname)
 {
     swatch w;
     w.parent = getppid();
-    if (const char* e = std::getenv("PELLAVINE_PID")) {
+    if (const char* e = std::getenv(envname)) {
         char* end = nullptr;
         long v = std::strtol(e, &end, 10);
         if (end != e && *end == '\0' && v > 1)

@@ -14,12 +14,12 @@ void catchstops();
 int stopsignal();
 
 // The program that started the player: its parent at start, and the process
-// named by PELLAVINE_PID when that is set.
+// whose id the environment variable `envname` holds, when that is set.
 struct swatch {
     pid_t parent = 0;
     pid_t named = 0;
 };
-swatch watchstart();
+swatch watchstart(const char* envname);
 bool watchgone(const swatch& w); // true once either is gone
 
 void napms(int ms);  // sleeps; a signal cuts it short

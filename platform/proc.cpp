@@ -140,12 +140,12 @@ int waitexec(int rfd)
 }
 
 // `keepfd`, when not -1, stays open in the child under the same number.
-// Unless `untilexec`, the caller goes on at once; a child that then fails to
-// run the program ends with status 127 and is reaped like any other. The
-// child waits `delayms` before it starts the program.
-int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bool untilexec = true,
-          int delayms = 0)
+// With a delay the caller goes on at once; a child that then fails to run
+// the program ends with status 127 and is reaped like any other.
+int spawn(const std::vector<std::string>& argv, const sspawn& how, int keepfd)
 {
+    const bool untilexec = how.delayms <= 0;
+    const int delayms = how.delayms;
     reapchildren();
     if (argv.empty() || argv[0].empty())
         return -1;
@@ -230,7 +230,7 @@ int spawn(const std::vector<std::string>& argv, bool player, int keepfd = -1, bo
         errno = err;
         return -1;
     }
-    self.children.push_back({pid, player, false});
+    self.children.push_back({pid, how.grouped, false});
     return static_cast<int>(pid);
 }
 
@@ -245,17 +245,9 @@ std::string exedir()
     return exe.substr(0, slash + 1);
 }
 
-std::string playerpath()
-{
-    if (!self.playeroverride.empty())
-        return self.playeroverride;
-    std::string dir = exedir();
-    return dir.empty() ? dir : dir + "pellavine-beep";
-}
+bool isprogram(const std::string& path) { return executable(path); }
 
-void setplayerpath(const std::string& path) { self.playeroverride = path; }
-
-int spawndetached(const std::vector<std::string>& argv) { return spawn(argv, false); }
+int selfpid() { return static_cast<int>(getpid()); }
 
 void reapchildren()
 {
@@ -269,12 +261,12 @@ void reapchildren()
     }
 }
 
-int liveplayers()
+int groupsize()
 {
     reapchildren();
     int n = 0;
     for (const schild& c : self.children)
-        n += c.player && !c.killed;
+        n += c.grouped && !c.killed;
     return n;
 }
 
@@ -295,49 +287,35 @@ bool waitgone(pid_t pid, int ms)
     }
 }
 
-// Stops the oldest running players until fewer than MAXPLAYERS remain.
-void makeroom()
-{
-    while (liveplayers() >= MAXPLAYERS) {
-        auto oldest = std::find_if(self.children.begin(), self.children.end(),
-                                   [](const schild& c) { return c.player && !c.killed; });
-        pid_t pid = oldest->pid;
-        // Not yet reaped, so its process group id is still its own.
-        killpg(pid, SIGTERM);
-        if (waitgone(pid, 200))
-            continue;
-        killpg(pid, SIGKILL);
-        if (waitgone(pid, 1000))
-            continue;
-        for (schild& c : self.children) // stuck in the kernel: gone as soon as it can
-            if (c.pid == pid)
-                c.killed = true;
-    }
-}
-
 } // namespace
 
-void startplayer()
+void groupstopoldest()
 {
-    std::string path = playerpath();
-    if (!executable(path)) {
-        reapchildren();
+    reapchildren();
+    auto oldest = std::find_if(self.children.begin(), self.children.end(),
+                               [](const schild& c) { return c.grouped && !c.killed; });
+    if (oldest == self.children.end())
         return;
-    }
-    // The player watches this process and stops within a second once it is
-    // gone, even when it was started detached.
-    setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
-    makeroom();
-    spawn({path}, true);
+    pid_t pid = oldest->pid;
+    // Not yet reaped, so its process group id is still its own.
+    killpg(pid, SIGTERM);
+    if (waitgone(pid, 200))
+        return;
+    killpg(pid, SIGKILL);
+    if (waitgone(pid, 1000))
+        return;
+    for (schild& c : self.children) // stuck in the kernel: gone as soon as it can
+        if (c.pid == pid)
+            c.killed = true;
 }
 
-void stopplayers()
+void groupstop()
 {
     reapchildren();
     // A child not yet reaped still holds its pid, so its process group id
     // cannot have been given to anyone else.
     for (const schild& c : self.children)
-        if (c.player)
+        if (c.grouped)
             killpg(c.pid, SIGTERM);
 }
 
@@ -352,7 +330,7 @@ bool openurl(const std::string& url)
         reapchildren();
         return false;
     }
-    pid_t pid = spawn({opener, url}, false);
+    pid_t pid = spawn({opener, url}, {}, -1);
     if (pid < 0)
         return false;
     // An opener hands the address over and ends, or starts the browser and
@@ -373,79 +351,82 @@ bool openurl(const std::string& url)
 
 void procreset()
 {
-    stopresident();
+    linkclose();
     self.children.clear();
-    self.playeroverride.clear();
 }
 
-// How long the resident player waits before it starts.
 namespace {
-constexpr int RESIDENTDELAYMS = 60;
+
+// A socket pair for the link, both ends above the standard streams (the
+// child's end must not land on one the child replaces). False when none
+// could be made.
+bool linkpair(int sv[2])
+{
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sv) != 0)
+        return false;
+    for (int i = 0; i < 2; i++) {
+        if (sv[i] > 2)
+            continue;
+        int moved = fcntl(sv[i], F_DUPFD_CLOEXEC, 3);
+        close(sv[i]);
+        sv[i] = moved;
+    }
+    if (sv[0] >= 0 && sv[1] >= 0)
+        return true;
+    for (int i = 0; i < 2; i++)
+        if (sv[i] >= 0)
+            close(sv[i]);
+    return false;
 }
 
-int startresident()
+} // namespace
+
+int spawnchild(const std::vector<std::string>& argv, const sspawn& how)
 {
-    stopresident();
-    std::string path = playerpath();
-    if (!executable(path))
-        return -1;
+    if (!how.linked)
+        return spawn(argv, how, -1);
+    linkclose();
     int sv[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, sv) != 0)
+    if (argv.empty() || !linkpair(sv))
         return -1;
-    // The player's end must not land on a standard stream the child replaces.
-    for (int& fd : sv) {
-        if (fd > 2)
-            continue;
-        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        close(fd);
-        fd = moved;
-    }
-    if (sv[0] < 0 || sv[1] < 0) {
-        for (int fd : sv)
-            if (fd >= 0)
-                close(fd);
-        return -1;
-    }
-    setenv("PELLAVINE_PID", std::to_string(getpid()).c_str(), 1);
-    // The editor does not wait for the player, and the player, whose start
-    // (linking its libraries, loading its sounds) takes some tens of ms of
-    // processor time, waits until the editor has drawn its first frame.
-    int pid = spawn({path, "--resident", std::to_string(sv[1])}, true, sv[1], false, RESIDENTDELAYMS);
+    std::vector<std::string> args = argv;
+    args.push_back(std::to_string(sv[1]));
+    int pid = spawn(args, how, sv[1]);
     close(sv[1]);
     if (pid < 0) {
         close(sv[0]);
         return -1;
     }
-    self.residentfd = sv[0];
+    self.linkfd = sv[0];
     return pid;
 }
 
-bool tellresident(const std::string& message)
+bool linksend(const std::string& message)
 {
-    if (self.residentfd < 0)
+    if (self.linkfd < 0)
         return false;
     for (;;) {
-        ssize_t n = send(self.residentfd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = send(self.linkfd, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n == static_cast<ssize_t>(message.size()))
             return true;
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EMSGSIZE))
-            return false; // a player that does not keep up: this request gets one of its own
-        stopresident(); // the player has gone
+            return false; // the far end does not keep up, or the message is too long
+        linkclose(); // the child has gone
         return false;
     }
 }
 
-std::vector<std::string> residentreplies()
+std::vector<std::string> linklines()
 {
     static std::string held; // a line not yet complete
     std::vector<std::string> lines;
-    if (self.residentfd < 0)
+    if (self.linkfd < 0)
         return lines;
     char buf[256];
     ssize_t n;
-    while ((n = recv(self.residentfd, buf, sizeof buf, MSG_DONTWAIT)) > 0 && held.size() < 4096)
+    while ((n = recv(self.linkfd, buf, sizeof buf, MSG_DONTWAIT)) > 0 && held.size() < 4096)
         held.append(buf, static_cast<size_t>(n));
     for (size_t nl; (nl = held.find('\n')) != std::string::npos;) {
         lines.push_back(held.substr(0, nl));
@@ -456,12 +437,14 @@ std::vector<std::string> residentreplies()
     return lines;
 }
 
-void stopresident()
+bool linkopen() { return self.linkfd >= 0; }
+
+void linkclose()
 {
-    if (self.residentfd >= 0)
-        close(self.residentfd);
-    self.residentfd = -1;
+    if (self.linkfd >= 0)
+        close(self.linkfd);
+    self.linkfd = -1;
     reapchildren();
 }
 
-void setplayerenv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
+void setchildenv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }

@@ -1,77 +1,93 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Starting and stopping other programs. Nothing here goes through a shell.
+// Starting and stopping other programs. Nothing here goes through a shell,
+// and nothing here knows which programs are started or why: the callers
+// (the tone player's launcher) hold that.
+//
+// Every child is started detached (POSIX: a session and process group of its
+// own, standard streams on /dev/null, no other descriptors, default signal
+// handling; Windows: no window, no standard handles), remembered, and reaped
+// later without blocking. A child started into the group is counted and can
+// be stopped with the others of the group; on Windows the group is a job
+// object that ends its children when this process ends, however it ends.
 #include <string>
 #include <vector>
 
-// Most players that run at once.
-constexpr int MAXPLAYERS = 8;
+// How a child is started.
+struct sspawn {
+    bool grouped = false; // counted by groupsize(), stopped by the group calls
+    int delayms = 0;      // the child waits this long before it starts the program
+    bool linked = false;  // gets the far end of this process's link (below)
+};
 
-// Starts the tone player `pellavine-beep` from the editor's own folder,
-// detached; nothing happens when it is missing. When MAXPLAYERS already run,
-// the oldest is stopped first (its whole process group, SIGTERM, then SIGKILL
-// when it has not ended within a moment).
-void startplayer();
-// Sends SIGTERM to every player this process started that still runs.
-void stopplayers();
+// Starts the program argv[0] (a path; no search) with the arguments argv.
+// With `linked`, one more argument follows argv: the number of the child's
+// end of a new link, the only descriptor or handle it inherits; a link made
+// before is closed first. Returns the child's id once it is running the
+// program (POSIX, without delay) or has been created, or -1.
+int spawnchild(const std::vector<std::string>& argv, const sspawn& how = {});
+// Starts argv with no group and no link (web openers and the like).
+inline int spawndetached(const std::vector<std::string>& argv) { return spawnchild(argv); }
+
+// Collects every started child that has ended, without waiting. Called by the
+// functions here; cheap enough to call at any time.
+void reapchildren();
+// Children of the group not yet seen to end, not counting one that was
+// killed and has not gone yet.
+int groupsize();
+// Stops the oldest running child of the group and waits a moment for it
+// (POSIX: SIGTERM to its process group, then SIGKILL; Windows: terminated).
+void groupstopoldest();
+// Asks every child of the group to end (POSIX: SIGTERM; Windows: the job is
+// terminated and each waited for a moment).
+void groupstop();
+// Forgets every started child (for tests).
+void procreset();
+
+// The link: a message channel between this process and one linked child.
+// This process's end is never inherited, so the child sees the link end as
+// soon as this process closes it or dies. POSIX: a sequenced-packet socket
+// pair, one message per packet. Windows: an anonymous pipe to the child,
+// a byte stream, nothing back.
+//
+// Sends one message, whole or not at all, without blocking. False when
+// there is no link, the child's end has gone (the link is then closed), or
+// the message does not fit now.
+bool linksend(const std::string& message);
+// Whether a message is a record of its own at the far end (false on
+// Windows, where messages run together in the pipe's bytes).
+#ifdef _WIN32
+inline constexpr bool LINKFRAMES = false;
+#else
+inline constexpr bool LINKFRAMES = true;
+#endif
+// The lines the child has written back so far (each ended by "\n"), without
+// waiting; empty when there are none.
+std::vector<std::string> linklines();
+// Whether a link is open.
+bool linkopen();
+// Closes this process's end of the link.
+void linkclose();
+
+// The folder of the running executable, symbolic links resolved, ending in
+// "/" (or "\" on Windows); empty when it cannot be found. Files shipped with
+// the program are found relative to it.
+std::string exedir();
+// What the names of programs end with here: ".exe" on Windows.
+#ifdef _WIN32
+inline constexpr const char* EXESUFFIX = ".exe";
+#else
+inline constexpr const char* EXESUFFIX = "";
+#endif
+// Whether `path` names a program file that could be started.
+bool isprogram(const std::string& path);
+// This process's id.
+int selfpid();
+// Sets a variable of the environment every child is started with.
+void setchildenv(const std::string& name, const std::string& value);
+
 // Opens a web address in the desktop's browser, detached. False when no
 // opener can be started or it gives up at once (it ended unsuccessfully
 // within OPENERWAITMS, as one without a browser to hand the address to does).
 bool openurl(const std::string& url);
 constexpr int OPENERWAITMS = 1000;
-
-// Where startplayer looks for the player: `pellavine-beep` in the folder of
-// the running executable, or the path given to setplayerpath ("" restores
-// the default). Empty when the executable's folder cannot be found.
-std::string playerpath();
-void setplayerpath(const std::string& path);
-
-// The folder of the running executable, symbolic links resolved, ending in
-// "/"; empty when it cannot be found. Files shipped with the program are
-// found relative to it.
-std::string exedir();
-
-// Starts the program argv[0] (a path; no search) with the arguments argv,
-// detached: a session and process group of its own, standard input, output
-// and error on /dev/null, no other descriptors, default signal handling, an
-// empty signal mask, the working directory unchanged. Returns its pid once it
-// is running the program, or -1 if it could not be started. The child is
-// remembered and reaped later without blocking.
-int spawndetached(const std::vector<std::string>& argv);
-
-// Collects every started child that has ended, without waiting. Called by the
-// functions above; cheap enough to call at any time.
-void reapchildren();
-// Number of started players not yet seen to end (after reaping), not
-// counting one that was killed and has not gone yet.
-int liveplayers();
-// Forgets every started child and the player path (for tests).
-void procreset();
-
-// The resident player of an editor run: `pellavine-beep --resident FD`,
-// started as startplayer starts a player, FD being one end of a socket pair.
-// The other end stays with this process alone (close-on-exec, closed in every
-// child), so the player sees the end of FD as soon as this process closes it
-// or dies, however it dies. Stops a resident player started before. Returns
-// the player's pid, or -1 when it could not be started. On Windows FD is
-// the read end of an anonymous pipe (`--resident HANDLE`), the only handle
-// the player inherits; the editor keeps the write end, never inherited.
-int startresident();
-// One message to the resident player, whole or not at all. Never blocks. False
-// when there is no resident player or it has gone (it is then forgotten), or
-// the message could not be sent.
-bool tellresident(const std::string& message);
-// Whether a play message carries the request itself. The Windows player takes
-// a wake-up and reads the request from "beepset.tmp".
-#ifdef _WIN32
-inline constexpr bool RESIDENTCARRIESREQUEST = false;
-#else
-inline constexpr bool RESIDENTCARRIESREQUEST = true;
-#endif
-// Closes this process's end: the resident player ends by itself.
-void stopresident();
-// The lines the resident player has written back so far (each ended by
-// "\n"), without waiting; empty when there are none.
-std::vector<std::string> residentreplies();
-// Sets a variable of the environment every player is started with.
-void setplayerenv(const std::string& name, const std::string& value);

@@ -13,7 +13,7 @@
 // A program this process started.
 struct schild {
     pid_t pid;           // also its process group: every child leads its own session
-    bool player;
+    bool grouped;        // one of the group the caller counts and stops together
     bool killed = false; // sent SIGKILL; no longer counted as running
 };
 
@@ -29,8 +29,7 @@ struct sprocess {
 
     // The programs started and not yet reaped.
     std::vector<schild> children;
-    std::string playeroverride; // where the player is looked for, when set
-    int residentfd = -1;        // our end of the socket that wakes the resident player
+    int linkfd = -1; // our end of the link to the linked child
 };
 
 extern sprocess self;

@@ -6,6 +6,7 @@
 
 #include "platform/fileio.h"
 #include "platform/proc.h"
+#include "tone/players.h"
 
 #include <gtest/gtest.h>
 

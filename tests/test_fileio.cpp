@@ -4,6 +4,7 @@
 // folders that take no recovery file.
 #include "platform/fileio.h"
 #include "platform/proc.h"
+#include "tone/players.h"
 #include "tone/tone.h"
 
 #include <gtest/gtest.h>
@@ -106,7 +107,7 @@ TEST_F(FileIoTest, RequestReplacesAPlantedLinkAndNeverWritesThroughIt)
     fs::current_path(dir);
     beep(reqmode::tone, splay{}, 3, 6, false, 10, "");
     fs::current_path(old);
-    procreset();
+    playersreset();
     EXPECT_EQ(slurp(at("precious")), "keep me");
     EXPECT_FALSE(fs::is_symlink(at("beepset.tmp")));
     EXPECT_EQ(slurp(at("beepset.tmp")).substr(0, 2), "1 ");

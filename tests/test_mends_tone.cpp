@@ -3,6 +3,7 @@
 // put in place, the request file left behind, a resident player that died,
 // and the resident player's word that it plays the sine tone.
 #include "platform/proc.h"
+#include "tone/players.h"
 #include "testio.h"
 #include "tone/launch.h"
 #include "tone/tone.h"
@@ -41,7 +42,7 @@ struct fakeplayer {
     {
         stopresident();
         stopplayers();
-        procreset();
+        playersreset();
         fs::remove_all(dir);
     }
     std::vector<std::string> log(size_t n)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Starting players and the browser: detached, reaped, stoppable.
 #include "platform/proc.h"
+#include "tone/players.h"
 
 #include <gtest/gtest.h>
 
@@ -65,12 +66,12 @@ void writescript(const std::string& path, const std::string& body)
 
 struct ProcTest : ::testing::Test {
     std::string dir = tmpdir();
-    void SetUp() override { procreset(); }
+    void SetUp() override { playersreset(); }
     void TearDown() override
     {
         stopplayers();
         waitfor([] { return liveplayers() == 0; }, 2000);
-        procreset();
+        playersreset();
     }
 };
 

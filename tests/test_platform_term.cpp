@@ -3,6 +3,7 @@
 // that end are reaped at once, not at the next key.
 #include "console/console.h"
 #include "platform/proc.h"
+#include "tone/players.h"
 #include "platform/term.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "platform/fileio.h"
 #include "platform/job.h"
-#include "platform/proc.h"
+#include "tone/players.h"
 #include "platform/utf8.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 
 #include "console/width.h"
 #include "platform/fileio.h"
-#include "platform/proc.h"
+#include "tone/players.h"
 #include "tone/protocol/resident.h"
 #include "tone/tone.h"
 #include "score/instrument.h"

@@ -4,7 +4,7 @@
 
 #include "console/console.h"
 #include "platform/fileio.h"
-#include "platform/proc.h"
+#include "tone/players.h"
 #include "tone/protocol/resident.h"
 #include "tone/launch.h"
 
@@ -22,7 +22,7 @@ void beep(reqmode mode, const splay& playtmp, int heig, int pitch, bool rise, in
         tones.lastfail = r.why;
         // A resident player whose messages carry the request still plays it;
         // a player of its own would find no request to read.
-        if (RESIDENTCARRIESREQUEST)
+        if (residentcarriesrequest())
             tellresident(message);
         return;
     }

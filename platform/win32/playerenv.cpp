@@ -34,10 +34,10 @@ void catchstops() { SetConsoleCtrlHandler(onctrl, TRUE); }
 
 int stopsignal() { return static_cast<int>(stopsig); }
 
-swatch watchstart()
+swatch watchstart(const char* envname)
 {
     swatch w;
-    if (const char* e = std::getenv("PELLAVINE_PID")) {
+    if (const char* e = std::getenv(envname)) {
         char* end = nullptr;
         long v = std::strtol(e, &end, 10);
         if (end != e && *end == '\0' && v > 0)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Starting and stopping other programs on Windows: CreateProcessW with no
-// window and no standard handles, players inside a job object that ends them
-// when the editor ends, the resident player woken through a pipe, and
+// window and no standard handles, the group inside a job object that ends
+// them when this process ends, the link an anonymous pipe, and
 // ShellExecuteW for web addresses. No command
 // interpreter is involved.
 #include "platform/proc.h"
@@ -19,17 +19,19 @@ namespace {
 struct child {
     HANDLE process;
     DWORD pid;
-    bool player;
+    bool grouped;        // in the job
     bool killed = false; // terminated; no longer counted as running
 };
 
 std::vector<child> children; // started and not yet seen to end
-std::string playeroverride;
 HANDLE job = nullptr;
+// This process's end of the link: the only write end of the pipe, never
+// inherited; the linked child holds the read end.
+HANDLE linkpipe = nullptr;
 
-// The job every player runs in: closing its last handle (the editor ending,
-// however it ends) ends the players.
-HANDLE playerjob()
+// The job every child of the group runs in: closing its last handle (this
+// process ending, however it ends) ends them.
+HANDLE groupjob()
 {
     if (job)
         return job;
@@ -93,7 +95,9 @@ void quotearg(std::wstring& cmd, const std::wstring& a)
     cmd += L'"';
 }
 
-int spawn(const std::vector<std::string>& argv, bool player)
+// Starts argv with `inherit` (or nothing) as the one handle the child
+// inherits, into the job when grouped. The process id, or -1.
+int spawn(const std::vector<std::string>& argv, bool grouped, HANDLE inherit)
 {
     reapchildren();
     if (argv.empty() || argv[0].empty())
@@ -104,18 +108,32 @@ int spawn(const std::vector<std::string>& argv, bool player)
             cmd += L' ';
         quotearg(cmd, widen(argv[i]));
     }
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES; // and all three left null
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attrs(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attrs.data());
+    if (inherit && (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
+                    !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherit,
+                                               sizeof inherit, nullptr, nullptr)))
+        return -1;
+    STARTUPINFOEXW si{};
+    si.StartupInfo.cb = inherit ? sizeof si : sizeof si.StartupInfo;
+    si.StartupInfo.dwFlags = STARTF_USESTDHANDLES; // and all three left null
+    si.lpAttributeList = inherit ? list : nullptr;
     PROCESS_INFORMATION pi{};
     // Suspended until it is in the job, so that nothing it starts escapes.
-    DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | (player ? CREATE_SUSPENDED : 0);
-    if (!CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi))
+    DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | (grouped ? CREATE_SUSPENDED : 0) |
+                  (inherit ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    BOOL made = CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, inherit ? TRUE : FALSE, flags, nullptr,
+                               nullptr, &si.StartupInfo, &pi);
+    if (inherit)
+        DeleteProcThreadAttributeList(list);
+    if (!made)
         return -1;
-    if (player) {
-        HANDLE j = playerjob();
+    if (grouped) {
+        HANDLE j = groupjob();
         if (!j || !AssignProcessToJobObject(j, pi.hProcess)) {
-            // A player outside the job could outlive the editor: none at all.
+            // A child outside the job could outlive this process: none at all.
             TerminateProcess(pi.hProcess, 1);
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
@@ -124,7 +142,7 @@ int spawn(const std::vector<std::string>& argv, bool player)
         ResumeThread(pi.hThread);
     }
     CloseHandle(pi.hThread);
-    children.push_back({pi.hProcess, pi.dwProcessId, player, false});
+    children.push_back({pi.hProcess, pi.dwProcessId, grouped, false});
     return static_cast<int>(pi.dwProcessId);
 }
 
@@ -139,17 +157,9 @@ std::string exedir()
     return narrow(self.substr(0, slash + 1));
 }
 
-std::string playerpath()
-{
-    if (!playeroverride.empty())
-        return playeroverride;
-    std::string dir = exedir();
-    return dir.empty() ? dir : dir + "pellavine-beep.exe";
-}
+bool isprogram(const std::string& path) { return isfile(path); }
 
-void setplayerpath(const std::string& path) { playeroverride = path; }
-
-int spawndetached(const std::vector<std::string>& argv) { return spawn(argv, false); }
+int selfpid() { return static_cast<int>(GetCurrentProcessId()); }
 
 void reapchildren()
 {
@@ -163,52 +173,34 @@ void reapchildren()
     }
 }
 
-int liveplayers()
+int groupsize()
 {
     reapchildren();
     int n = 0;
     for (const child& c : children)
-        n += c.player && !c.killed;
+        n += c.grouped && !c.killed;
     return n;
 }
 
-namespace {
-
-// Ends the oldest running players until fewer than MAXPLAYERS remain. A
-// player has no window to close, so it is terminated at once; one that has
+// A child has no window to close, so it is terminated at once; one that has
 // not gone within a moment is no longer counted.
-void makeroom()
+void groupstopoldest()
 {
-    while (liveplayers() >= MAXPLAYERS) {
-        auto oldest = std::find_if(children.begin(), children.end(),
-                                   [](const child& c) { return c.player && !c.killed; });
-        oldest->killed = true;
-        TerminateProcess(oldest->process, 1);
-        WaitForSingleObject(oldest->process, 1000);
-    }
-}
-
-} // namespace
-
-void startplayer()
-{
-    std::string path = playerpath();
-    if (!isfile(path)) {
-        reapchildren();
+    reapchildren();
+    auto oldest = std::find_if(children.begin(), children.end(), [](const child& c) { return c.grouped && !c.killed; });
+    if (oldest == children.end())
         return;
-    }
-    // The player watches this process and stops once it is gone.
-    SetEnvironmentVariableW(L"PELLAVINE_PID", std::to_wstring(GetCurrentProcessId()).c_str());
-    makeroom();
-    spawn({path}, true);
+    oldest->killed = true;
+    TerminateProcess(oldest->process, 1);
+    WaitForSingleObject(oldest->process, 1000);
 }
 
-void stopplayers()
+void groupstop()
 {
     if (job)
         TerminateJobObject(job, 1);
     for (const child& c : children)
-        if (c.player)
+        if (c.grouped)
             WaitForSingleObject(c.process, 1000);
     reapchildren();
 }
@@ -225,112 +217,67 @@ bool openurl(const std::string& url)
 
 void procreset()
 {
+    linkclose();
     for (const child& c : children)
         CloseHandle(c.process);
     children.clear();
-    playeroverride.clear();
 }
 
-namespace {
-
-// The resident player's pipe: this process holds the only write end (never
-// inherited); the player holds the read end and ends when it reads the end
-// of the pipe, that is when this process closes it or dies.
-HANDLE residentpipe = nullptr;
-
-// Starts `path --resident HANDLE` in the players' job, with `h` the one handle
-// it inherits. The process id, or -1.
-int spawnresident(const std::string& path, HANDLE h)
+int spawnchild(const std::vector<std::string>& argv, const sspawn& how)
 {
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> attrs(size);
-    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attrs.data());
-    if (!InitializeProcThreadAttributeList(list, 1, 0, &size))
-        return -1;
-    int pid = -1;
-    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &h, sizeof h, nullptr, nullptr)) {
-        std::wstring app = widen(path), cmd;
-        quotearg(cmd, app);
-        cmd += L" --resident " + std::to_wstring(reinterpret_cast<uintptr_t>(h));
-        STARTUPINFOEXW si{};
-        si.StartupInfo.cb = sizeof si;
-        si.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-        si.lpAttributeList = list;
-        PROCESS_INFORMATION pi{};
-        DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
-        if (CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                           &si.StartupInfo, &pi)) {
-            HANDLE j = playerjob();
-            if (j && AssignProcessToJobObject(j, pi.hProcess)) {
-                ResumeThread(pi.hThread);
-                children.push_back({pi.hProcess, pi.dwProcessId, true, false});
-                pid = static_cast<int>(pi.dwProcessId);
-            } else {
-                TerminateProcess(pi.hProcess, 1);
-                CloseHandle(pi.hProcess);
-            }
-            CloseHandle(pi.hThread);
-        }
-    }
-    DeleteProcThreadAttributeList(list);
-    return pid;
-}
-
-} // namespace
-
-int startresident()
-{
-    stopresident();
-    std::string path = playerpath();
-    if (!isfile(path))
-        return -1;
+    // A delay matters only where starting a process is cheap enough for the
+    // child to get in the way of the first frame; here creation is slow
+    // enough already.
+    if (!how.linked)
+        return spawn(argv, how.grouped, nullptr);
+    linkclose();
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE rd = nullptr, wr = nullptr;
-    if (!CreatePipe(&rd, &wr, &inherit, 0))
+    if (argv.empty() || !CreatePipe(&rd, &wr, &inherit, 0))
         return -1;
     // Only the read end may be inherited, and only by this one child.
     SetHandleInformation(wr, HANDLE_FLAG_INHERIT, 0);
-    DWORD nowait = PIPE_NOWAIT; // a full pipe never blocks the editor
+    DWORD nowait = PIPE_NOWAIT; // a full pipe never blocks this process
     SetNamedPipeHandleState(wr, &nowait, nullptr, nullptr);
-    SetEnvironmentVariableW(L"PELLAVINE_PID", std::to_wstring(GetCurrentProcessId()).c_str());
-    int pid = spawnresident(path, rd);
+    std::vector<std::string> args = argv;
+    args.push_back(std::to_string(reinterpret_cast<uintptr_t>(rd)));
+    int pid = spawn(args, how.grouped, rd);
     CloseHandle(rd);
     if (pid < 0) {
         CloseHandle(wr);
         return -1;
     }
-    residentpipe = wr;
+    linkpipe = wr;
     return pid;
 }
 
-// The Windows player takes a wake-up byte for each play message and reads
-// the request from "beepset.tmp", which the editor has just written; it has
-// no stop message, so a stop is refused and the caller starts a fresh player.
-bool tellresident(const std::string& message)
+bool linksend(const std::string& message)
 {
-    if (!residentpipe || message.empty() || message[0] != 'p')
+    if (!linkpipe)
         return false;
     DWORD n = 0;
-    if (WriteFile(residentpipe, "w", 1, &n, nullptr))
-        return true; // n is 0 when the pipe is full: the player reads the file anyway
-    stopresident(); // the player has gone
-    return false;
+    if (!WriteFile(linkpipe, message.data(), static_cast<DWORD>(message.size()), &n, nullptr)) {
+        linkclose(); // the child has gone
+        return false;
+    }
+    return n == message.size(); // 0 when the pipe is full
 }
 
-void stopresident()
+// The linked child writes nothing back here.
+std::vector<std::string> linklines() { return {}; }
+
+bool linkopen() { return linkpipe != nullptr; }
+
+void linkclose()
 {
-    if (residentpipe)
-        CloseHandle(residentpipe);
-    residentpipe = nullptr;
+    if (linkpipe)
+        CloseHandle(linkpipe);
+    linkpipe = nullptr;
     reapchildren();
 }
 
-// The Windows player writes nothing back to the editor.
-std::vector<std::string> residentreplies() { return {}; }
-
-// Players inherit this process's environment (CreateProcessW is given none).
-void setplayerenv(const std::string& name, const std::string& value)
+// Children inherit this process's environment (CreateProcessW is given none).
+void setchildenv(const std::string& name, const std::string& value)
 {
     SetEnvironmentVariableW(widen(name).c_str(), widen(value).c_str());
 }

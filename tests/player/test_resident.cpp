@@ -6,6 +6,7 @@
 #include "helpers.h"
 
 #include "platform/proc.h"
+#include "tone/players.h"
 #include "score/pitch.h"
 #include "tone/protocol/resident.h"
 
@@ -39,7 +40,7 @@ struct Resident : indir {
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", (dir + "/out.raw").c_str(), 1);
         setenv("PELLAVINE_INSTRUMENT", "tone", 1);
-        procreset();
+        playersreset();
         setplayerpath(PV_BEEP);
     }
     void TearDown() override
@@ -47,7 +48,7 @@ struct Resident : indir {
         stopresident();
         stopplayers();
         gone(3000);
-        procreset();
+        playersreset();
         std::filesystem::current_path(home);
         for (const char* v : {"SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE", "PELLAVINE_INSTRUMENT"})
             unsetenv(v);
@@ -207,7 +208,7 @@ TEST_F(Resident, EndsWhenTheEditorIsKilled)
     ASSERT_EQ(pipe(fds), 0);
     pid_t editor = fork();
     if (editor == 0) {
-        procreset();
+        playersreset();
         setplayerpath(PV_BEEP);
         int pid = startresident();
         if (write(fds[1], &pid, sizeof pid) == sizeof pid)

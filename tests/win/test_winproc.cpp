@@ -3,6 +3,7 @@
 // arguments passed whole (and read back whole in UTF-8), at most eight, and
 // ended by stopplayers.
 #include "platform/proc.h"
+#include "tone/players.h"
 #include "platform/utf8.h"
 #include "platform/win32/wide.h"
 
@@ -49,7 +50,7 @@ std::string self()
 
 TEST(WinProc, PlayersRunInTheJobAndStop)
 {
-    procreset();
+    playersreset();
     setplayerpath(self());
     SetEnvironmentVariableW(L"PV_CHILD", L"sleep");
     startplayer();
@@ -61,12 +62,12 @@ TEST(WinProc, PlayersRunInTheJobAndStop)
     setplayerpath("C:\\没有\\pellavine-beep.exe");
     startplayer();
     EXPECT_EQ(liveplayers(), 0);
-    procreset();
+    playersreset();
 }
 
 TEST(WinProc, AtMostEightPlayersRun)
 {
-    procreset();
+    playersreset();
     setplayerpath(self());
     SetEnvironmentVariableW(L"PV_CHILD", L"sleep");
     for (int i = 0; i < MAXPLAYERS + 2; i++)
@@ -75,7 +76,7 @@ TEST(WinProc, AtMostEightPlayersRun)
     EXPECT_EQ(liveplayers(), MAXPLAYERS);
     stopplayers();
     EXPECT_EQ(liveplayers(), 0);
-    procreset();
+    playersreset();
 }
 
 // Reads and removes the file a child wrote.
@@ -97,11 +98,11 @@ std::string outpath()
 }
 
 // The resident player (the real one, playing to no device) runs in the job,
-// takes wakes without blocking the editor, and ends once the editor closes
-// its end of the pipe.
+// takes wakes and stops without blocking the editor or ending, and ends once
+// the editor closes its end of the pipe.
 TEST(WinProc, ResidentPlayerEndsWhenThePipeCloses)
 {
-    procreset();
+    playersreset();
     SetEnvironmentVariableW(L"PELLAVINE_AUDIO", L"null");
     SetEnvironmentVariableW(L"PELLAVINE_INSTRUMENT", L"tone");
     int pid = startresident();
@@ -111,20 +112,24 @@ TEST(WinProc, ResidentPlayerEndsWhenThePipeCloses)
     EXPECT_EQ(liveplayers(), 1);
     for (int i = 0; i < 10000; i++) // far more than the pipe holds: never blocks
         ASSERT_TRUE(tellresident("p"));
+    for (int i = 0; i < 50 && !tellresident("s"); i++) // once the player has caught up
+        Sleep(20);
+    EXPECT_TRUE(tellresident("s"));
+    Sleep(100);
     EXPECT_EQ(liveplayers(), 1);
     stopresident();
     for (int i = 0; i < 1000 && liveplayers() > 0; i++)
         Sleep(10);
     EXPECT_EQ(liveplayers(), 0);
     EXPECT_FALSE(tellresident("p"));
-    procreset();
+    playersreset();
 }
 
 // No resident player (its program is missing): the editor falls back to a
 // player per request, and every player sees the environment set for players.
 TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
 {
-    procreset();
+    playersreset();
     setplayerpath("Z:\\nowhere\\pellavine-beep.exe");
     EXPECT_LT(startresident(), 0);
     EXPECT_FALSE(tellresident("p"));
@@ -140,12 +145,12 @@ TEST(WinProc, PlayersPerRequestGetThePlayerEnvironment)
     for (int i = 0; i < 2000 && liveplayers() > 0; i++)
         Sleep(10);
     EXPECT_EQ(takeout(out), "instrument violin\njob 1\n");
-    procreset();
+    playersreset();
 }
 
 TEST(WinProc, ArgumentsArriveWhole)
 {
-    procreset();
+    playersreset();
     std::string out = outpath();
     SetEnvironmentVariableW(L"PV_CHILD", L"args");
     SetEnvironmentVariableW(L"PV_OUT", widen(out).c_str());
@@ -158,7 +163,7 @@ TEST(WinProc, ArgumentsArriveWhole)
         CloseHandle(h);
     }
     EXPECT_EQ(takeout(out), "plain\nwith space\nquote\"inside\ntrailing\\\n乐谱 文件.pvx\n\njob 0\n");
-    procreset();
+    playersreset();
 }
 
 } // namespace

@@ -155,7 +155,7 @@ bool devicebusy(SDL_AudioDeviceID dev, sengine& e)
 int devicemode(const sinstr& in)
 {
     catchstops();
-    swatch w = watchstart();
+    swatch w = watchstart(PLAYERWATCH);
     sreq r;
     splan plan;
     std::string err;

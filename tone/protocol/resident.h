@@ -7,6 +7,9 @@
 //   'p' followed by a request, the same text as "beepset.tmp" (which the
 //       editor still writes): play it at once;
 //   's' alone: stop every sound at once (Esc during playback).
+// On Windows FD is the read end of an anonymous pipe, a byte stream: each
+// message is its first byte alone, and a 'p' has the player read the request
+// from "beepset.tmp".
 // The player ends when FD reaches its end, that is when the editor has gone.
 // A player started for a single request (no --resident) reads "beepset.tmp".
 // Every player watches the editor named in PELLAVINE_PID as well as its parent.

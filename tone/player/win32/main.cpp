@@ -8,6 +8,7 @@
 #include "platform/utf8.h"
 #include "tone/player/cli.h"
 #include "tone/player/win32/output.h"
+#include "tone/protocol/resident.h"
 
 #include <windows.h>
 
@@ -15,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -44,8 +47,9 @@ const char* const help =
     "PELLAVINE_AUDIO=waveout skips WASAPI, PELLAVINE_AUDIO=null plays to no\n"
     "device (for tests).\n"
     "The editor keeps one player for a whole run, started with --resident H:\n"
-    "each byte read from the pipe H asks it to read beepset.tmp and play the\n"
-    "request at once; it ends when the editor closes the pipe or has gone. The\n"
+    "a byte 'p' read from the pipe H asks it to read beepset.tmp and play the\n"
+    "request at once, a byte 's' stops every sound at once; it ends when the\n"
+    "editor closes the pipe or has gone. The\n"
     "player runs in the editor's job object, so it ends with the editor; it\n"
     "also stops within a second when the program named by PELLAVINE_PID has\n"
     "gone, and at once on Ctrl+C or Ctrl+Break.\n"
@@ -54,7 +58,7 @@ const char* const help =
 int devicemode(const sinstr& in)
 {
     catchstops();
-    swatch w = watchstart();
+    swatch w = watchstart(PLAYERWATCH);
     sreq r;
     splan plan;
     std::string err;
@@ -84,20 +88,29 @@ int devicemode(const sinstr& in)
 }
 
 // The read end of the editor's pipe, read on a thread of its own: each byte
-// sets `wake`; the pipe's end (the editor has closed it or has gone) sets
-// `closed` too. The thread runs until the process ends.
+// is a message's kind (RESIDENTPLAY, RESIDENTSTOP), kept in order in `kinds`
+// and signalled through `wake`; the pipe's end (the editor has closed it or
+// has gone) sets `closed` too. The thread runs until the process ends.
 struct spipe {
     HANDLE h = nullptr;
     HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     std::atomic<bool> closed{false};
+    std::mutex held;
+    std::string kinds; // read and not yet taken
 
     static DWORD WINAPI run(void* self)
     {
         auto* p = static_cast<spipe*>(self);
         char buf[256];
         DWORD n = 0;
-        while (ReadFile(p->h, buf, sizeof buf, &n, nullptr) && n > 0)
+        while (ReadFile(p->h, buf, sizeof buf, &n, nullptr) && n > 0) {
+            {
+                std::lock_guard<std::mutex> g(p->held);
+                if (p->kinds.size() < 4096) // a player that has fallen behind needs only the newest
+                    p->kinds.append(buf, n);
+            }
             SetEvent(p->wake);
+        }
         p->closed = true;
         SetEvent(p->wake);
         return 0;
@@ -110,6 +123,11 @@ struct spipe {
             return false;
         CloseHandle(t);
         return true;
+    }
+    std::string take()
+    {
+        std::lock_guard<std::mutex> g(held);
+        return std::exchange(kinds, {});
     }
 };
 
@@ -137,7 +155,7 @@ int residentmode(const std::string& htext, const sinstr& in)
     unsigned long long hv = std::strtoull(htext.c_str(), &end, 10);
     if (end == htext.c_str() || *end != '\0' || hv == 0)
         return playerfail("--resident needs a pipe handle number, not \"" + htext + "\"", 2);
-    swatch w = watchstart();
+    swatch w = watchstart(PLAYERWATCH);
     // Wakes wait in the pipe while the SoundFont loads.
     sengine e;
     playeropen(e, in);
@@ -158,7 +176,12 @@ int residentmode(const std::string& htext, const sinstr& in)
         if (pipe.closed)
             return 0; // the editor has gone
         if (got == WAIT_OBJECT_0)
-            residentrequest(e, readyms, last);
+            for (char kind : pipe.take()) {
+                if (kind == RESIDENTSTOP)
+                    enginestop(e);
+                else if (kind == RESIDENTPLAY)
+                    residentrequest(e, readyms, last);
+            }
         if (!out->feed(e))
             return playerfail("audio device failed");
         if (++polls % 20 == 0 && watchgone(w))
