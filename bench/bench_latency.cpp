@@ -59,7 +59,7 @@ namespace fs = std::filesystem;
 using clk = std::chrono::steady_clock;
 
 constexpr double BYTESPERSEC = 48000.0 * 2; // the player's device: 16-bit mono at 48 kHz
-constexpr double HELD = 192;                // one device block (96 samples) still on its way
+constexpr double HELD = 288;                // one device block (144 samples) still on its way
 
 double secs(clk::time_point a, clk::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 double ms(clk::time_point a, clk::time_point b) { return 1000 * secs(a, b); }
@@ -71,6 +71,7 @@ struct sdisk {
     std::string path;
     size_t scanned = 0;     // bytes looked at
     size_t lastsound = 0;   // end of the last non-silent sample seen
+    long long mark = -1;    // the player's mark of its first block (with a block log), in bytes
     // When each write reached the file: the driver had then made the bytes
     // up to the file's size plus the block it still holds.
     std::vector<std::pair<double, clk::time_point>> made;
@@ -82,7 +83,7 @@ struct sdisk {
         if (stat(path.c_str(), &st) != 0)
             return -1;
         if (static_cast<size_t>(st.st_size) < scanned) // a new player has started the file afresh
-            scanned = lastsound = 0, made.clear();
+            scanned = lastsound = 0, mark = -1, made.clear();
         if (static_cast<size_t>(st.st_size) == scanned)
             return -1;
         made.emplace_back(static_cast<double>(st.st_size) + HELD, clk::now());
@@ -94,6 +95,10 @@ struct sdisk {
         long long first = -1;
         for (size_t i = 0; i < b.size(); i += 2)
             if (b[i] != 0 || b[i + 1] != 0) {
+                if (mark < 0 && !log.empty() && b[i] == 1 && b[i + 1] == 0) {
+                    mark = static_cast<long long>(scanned + i);
+                    continue;
+                }
                 if (first < 0)
                     first = static_cast<long long>(scanned + i);
                 lastsound = scanned + i + 2;
@@ -126,11 +131,14 @@ struct sdisk {
     // When the sample at byte `at` was made: when the player rendered its
     // block, from the player's block log; without one, from the file's growth.
     std::string log;
+    // The log counts the player's samples, the file the device's: the
+    // device's silence before the player's first block (the mark) is not
+    // in the log.
     virtual clk::time_point momentof(double at) const
     {
         std::ifstream f(log, std::ios::binary);
         int64_t rec[2], found = -1;
-        const auto sample = static_cast<int64_t>(at / 2);
+        const auto sample = static_cast<int64_t>((at - static_cast<double>(std::max(mark, 0LL))) / 2);
         while (f.read(reinterpret_cast<char*>(rec), sizeof rec) && rec[0] <= sample)
             found = rec[1];
         if (found >= 0)

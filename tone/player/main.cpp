@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <time.h>
@@ -59,10 +60,14 @@ const char* const help =
 const char* const helpresident =
     "  --resident FD      play requests for a whole editor run, as above\n";
 
-// Samples the device takes at a time: 2 ms, so that a request waits at most
-// that long for the block it starts in. A request starts in the first block
-// rendered after it came.
-constexpr int DEVICEBLOCK = 96;
+// Samples the device takes at a time: 3 ms, so that a request waits at most
+// that long for the block it starts in (a request starts in the first block
+// rendered after it came). Each block wakes the device thread, and waking
+// is most of what an idle player costs: 2 ms blocks kept it above 1 % of a
+// processor, 4 ms ones were little cheaper here and later. (SDL's disk driver
+// waits whole milliseconds between blocks, so a block lasts a whole number
+// of them.)
+constexpr int DEVICEBLOCK = 144;
 
 // The engine and how the device thread keeps up with it.
 struct sfeed {
@@ -70,16 +75,28 @@ struct sfeed {
     Uint64 perblock = 0; // performance counter ticks one block lasts
     int late = 0;        // blocks that took longer to render than they last: underruns
     int log = -1;        // PELLAVINE_BLOCKLOG: when each block was made, for the benchmark
+    int64_t held[32][2]{}; // log records not yet written
+    int nheld = 0;
+    bool marked = false;   // the first block's mark is made
 };
 
 // The block log: for every block, the engine sample it starts at and the
-// monotonic clock in ns when it was made, both as 64-bit numbers.
+// monotonic clock in ns when it was made, both as 64-bit numbers. The device
+// may have played silence of its own before the first block (it opens
+// paused), so the first block's first sample is made 1 instead of 0 (far
+// below hearing): the first sound on the device marks engine sample 0. Written
+// 32 blocks (about 0.1 s) at a time, so that logging adds no system call to
+// most blocks.
 void logblock(sfeed& f)
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    int64_t rec[2] = {f.engine->pos, static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec};
-    if (write(f.log, rec, sizeof rec) != static_cast<ssize_t>(sizeof rec))
+    f.held[f.nheld][0] = f.engine->pos;
+    f.held[f.nheld][1] = static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+    if (++f.nheld < 32)
+        return;
+    f.nheld = 0;
+    if (write(f.log, f.held, sizeof f.held) != static_cast<ssize_t>(sizeof f.held))
         f.log = -1;
 }
 
@@ -90,6 +107,11 @@ void feed(void* data, Uint8* stream, int len)
     if (f.log >= 0)
         logblock(f);
     enginerender(*f.engine, reinterpret_cast<int16_t*>(stream), static_cast<size_t>(len) / sizeof(int16_t));
+    if (f.log >= 0 && !f.marked && len >= 2) {
+        const int16_t one = 1;
+        std::memcpy(stream, &one, sizeof one);
+        f.marked = true;
+    }
     if (f.perblock > 0 && SDL_GetPerformanceCounter() - t0 > f.perblock)
         f.late++;
 }
