@@ -112,10 +112,13 @@ int spawn(const std::vector<std::string>& argv, bool grouped, HANDLE inherit)
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<char> attrs(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attrs.data());
-    if (inherit && (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
-                    !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherit,
-                                               sizeof inherit, nullptr, nullptr)))
+    if (inherit && !InitializeProcThreadAttributeList(list, 1, 0, &size))
         return -1;
+    if (inherit && !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherit, sizeof inherit,
+                                              nullptr, nullptr)) {
+        DeleteProcThreadAttributeList(list);
+        return -1;
+    }
     STARTUPINFOEXW si{};
     si.StartupInfo.cb = inherit ? sizeof si : sizeof si.StartupInfo;
     si.StartupInfo.dwFlags = STARTF_USESTDHANDLES; // and all three left null
