@@ -9,6 +9,13 @@
 // start a valid UTF-8 sequence yields U+FFFD and advances by one.
 char32_t u8next(std::string_view s, size_t& i);
 
+// Bytes of the UTF-8 sequence the lead byte `b` starts, or 0 when `b` cannot
+// lead one (ASCII, a continuation byte, C0, C1 or F5 to FF).
+constexpr size_t u8seqlen(int b)
+{
+    return b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+}
+
 // Columns a character takes: 0 for combining marks, 2 for wide and fullwidth
 // characters and for the interface glyphs "↑", "↓" and "◎", 1 otherwise.
 // Control characters count 1: they are drawn as U+FFFD.

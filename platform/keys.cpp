@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/keys.h"
 
+#include "console/width.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -26,18 +28,6 @@ sevent chrevent(std::string text)
     return e;
 }
 
-// Number of bytes of the UTF-8 sequence a lead byte starts (1 for anything else).
-size_t seqlen(int b)
-{
-    if (b >= 0xC2 && b <= 0xDF)
-        return 2;
-    if (b >= 0xE0 && b <= 0xEF)
-        return 3;
-    if (b >= 0xF0 && b <= 0xF4)
-        return 4;
-    return 1;
-}
-
 // A character from its first byte: the continuation bytes that follow
 // (those already typed, or arriving within ESCWAIT ms). A byte that cannot
 // continue it is left for the next read; the event then holds the bytes as
@@ -45,7 +35,7 @@ size_t seqlen(int b)
 sevent character(keydec& d, int b)
 {
     std::string t(1, static_cast<char>(b));
-    for (size_t n = seqlen(b); t.size() < n;) {
+    for (size_t n = u8seqlen(b); t.size() < n;) {
         int c = getbyte(d, ESCWAIT);
         if (c < 0x80 || c > 0xBF) {
             if (c >= 0)

@@ -42,18 +42,6 @@ bool wordchar(char32_t c)
     }
 }
 
-// Number of bytes of the UTF-8 sequence a lead byte starts, or 0.
-size_t seqlen(int b)
-{
-    if (b >= 0xC2 && b <= 0xDF)
-        return 2;
-    if (b >= 0xE0 && b <= 0xEF)
-        return 3;
-    if (b >= 0xF0 && b <= 0xF4)
-        return 4;
-    return 0;
-}
-
 bool continuation(int b) { return b >= 0x80 && b <= 0xBF; }
 
 // The longest text a field takes, in bytes of UTF-8: the longest path the
@@ -138,7 +126,7 @@ struct lineeditor {
 // that cannot continue a pending character.
 void lineeditor::byte(int b)
 {
-    if (pend.empty() && seqlen(b) == 0) {
+    if (pend.empty() && u8seqlen(b) == 0) {
         if (b < 0x80)
             insert(static_cast<char32_t>(b));
         else
@@ -146,7 +134,7 @@ void lineeditor::byte(int b)
         return;
     }
     pend += static_cast<char>(b);
-    if (pend.size() < seqlen(static_cast<unsigned char>(pend[0])))
+    if (pend.size() < u8seqlen(static_cast<unsigned char>(pend[0])))
         return;
     size_t i = 0;
     char32_t c = u8next(pend, i);

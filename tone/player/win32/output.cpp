@@ -12,6 +12,19 @@
 
 namespace {
 
+// What the engine makes: 16-bit mono PCM at RATE.
+WAVEFORMATEX pcmformat()
+{
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = 1;
+    f.nSamplesPerSec = RATE;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = 2;
+    f.nAvgBytesPerSec = RATE * 2;
+    return f;
+}
+
 // The waveOut device with a ring of buffers that are refilled from the
 // engine as the device hands them back.
 struct swaveout final : soutput {
@@ -25,13 +38,7 @@ struct swaveout final : soutput {
     HANDLE ready() override { return done; }
     MMRESULT open()
     {
-        WAVEFORMATEX f{};
-        f.wFormatTag = WAVE_FORMAT_PCM;
-        f.nChannels = 1;
-        f.nSamplesPerSec = RATE;
-        f.wBitsPerSample = 16;
-        f.nBlockAlign = 2;
-        f.nAvgBytesPerSec = RATE * 2;
+        WAVEFORMATEX f = pcmformat();
         return waveOutOpen(&dev, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT);
     }
     bool busy() override
@@ -101,13 +108,7 @@ struct swasapi final : soutput {
         hr = dev->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&client));
         if (FAILED(hr))
             return hr;
-        WAVEFORMATEX f{};
-        f.wFormatTag = WAVE_FORMAT_PCM;
-        f.nChannels = 1;
-        f.nSamplesPerSec = RATE;
-        f.wBitsPerSample = 16;
-        f.nBlockAlign = 2;
-        f.nAvgBytesPerSec = RATE * 2;
+        WAVEFORMATEX f = pcmformat();
         DWORD flags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
                       AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
         if (FAILED(hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED, flags, BUFFER, 0, &f, nullptr)) ||
