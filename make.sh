@@ -6,6 +6,9 @@
 # pellavine-windows-x86_64.zip, ./make.sh windows-test also runs it under wine.
 # Installs the Debian packages it needs when they are missing.
 set -euo pipefail
+# The editor started by `run` opens and saves names relative to the folder
+# it was started from, not to this script's.
+caller=$PWD
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libutf8proc-dev
@@ -51,7 +54,9 @@ case "${1:-run}" in
 run)
     install_missing
     build build
-    exec ./build/pellavine "${@:2}"
+    exe=$PWD/build/pellavine
+    cd "$caller"
+    exec "$exe" "${@:2}"
     ;;
 test)
     install_missing "${test_packages[@]}"
