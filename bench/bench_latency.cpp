@@ -12,8 +12,10 @@
 //
 // For the sine tone and the piano, through each driver, it prints the median
 // and 95th percentile from key to first sample for 'b' and for the first
-// step of a playback (Enter on the play settings), and the resident player's
-// CPU use idle and while sounding.
+// step of a playback (Enter on the play settings), for 'b' once the player
+// has let the device rest (1.5 s after the sound died away), and the
+// resident player's CPU use idle (once resting, and in its first second of
+// silence, before it rests) and while sounding.
 //
 // Honest timing: before each press it waits until the sound has died away;
 // it presses after a random wait, so at a random phase of the device's
@@ -440,14 +442,14 @@ struct sfigures {
 
 std::mt19937 rng(12345);
 
-// Presses `key` once the sound has died away, after a random wait of 0 to
-// 25 ms (a random phase of the device's blocks), and returns the latency in
-// ms, or -1000 when nothing is heard.
-double press(seditor& ed, sdisk& sink, const std::string& key, double quietms)
+// Presses `key` once the sound has died away and `restms` more have passed,
+// after a random wait of 0 to 25 ms (a random phase of the device's blocks),
+// and returns the latency in ms, or -1000 when nothing is heard.
+double press(seditor& ed, sdisk& sink, const std::string& key, double quietms, double restms = 0)
 {
     if (!sink.quiet(quietms))
         return -1000;
-    sleepms(std::uniform_real_distribution<double>(0, 25)(rng));
+    sleepms(restms + std::uniform_real_distribution<double>(0, 25)(rng));
     auto t0 = ed.send(key);
     auto heard = sink.nextsound(5000);
     return heard == clk::time_point{} ? -1000 : ms(t0, heard);
@@ -506,13 +508,23 @@ void run(const std::string& instrument, const spulse* pulse, int presses, const 
             if (double l = press(ed, *sink, "b", quietms); l > -1000)
                 b.add(l);
         std::printf("  'b'                 %s\n", b.text().c_str());
+        // After a second of silence the player lets the device rest; the
+        // next 'b' wakes it.
+        sfigures rested;
+        for (int i = 0; i < std::max(presses / 4, 5); i++)
+            if (double l = press(ed, *sink, "b", quietms, 1500); l > -1000)
+                rested.add(l);
+        std::printf("  'b', device resting %s\n", rested.text().c_str());
         pid_t player = playerof(ed.pid);
         if (player > 0) {
             sink->quiet(quietms);
+            double first = cpuover(player, 1, [&] { sink->poll(), sleepms(20); });
+            sleepms(500);
             double idle = cpuover(player, 5, [&] { sink->poll(), sleepms(20); });
             double busy = cpuover(player, 5, [&] { ed.send("b"), sleepms(250), sink->poll(); });
-            std::printf("  player CPU          idle %.2f %%, sounding %.2f %%, %ld KiB resident\n", idle, busy,
-                        rsskib(player));
+            std::printf("  player CPU          idle %.2f %% (its first second %.2f %%), sounding %.2f %%, %ld KiB "
+                        "resident\n",
+                        idle, first, busy, rsskib(player));
         }
         ed.stop();
     }

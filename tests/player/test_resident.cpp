@@ -185,6 +185,33 @@ TEST_F(Resident, ARequestMadeBeforeItWasReadyPlaysWhatIsLeft)
     EXPECT_GE(r[0].e - r[0].s, 250 * MS) << "starting takes a little, not more";
 }
 
+// Once nothing has sounded for a while the device rests: it is no longer
+// fed, so the disk driver's file stops growing. A stop order leaves it
+// resting, and the next tone wakes it and plays whole.
+TEST_F(Resident, TheDeviceRestsInSilenceAndTheNextToneWakesIt)
+{
+    ASSERT_GT(startresident(), 0);
+    ASSERT_TRUE(ready());
+    ASSERT_TRUE(tone(440, 2));
+    auto size = [&] { return std::filesystem::file_size(dir + "/out.raw"); };
+    bool rested = false;
+    for (int64_t until = nowms() + 10000; !rested && nowms() < until;) {
+        auto before = size();
+        usleep(500000);
+        rested = size() == before && before > 600 * MS * sizeof(int16_t);
+    }
+    ASSERT_TRUE(rested) << "the device is still fed in silence";
+    ASSERT_TRUE(tellresident(stopmessage()));
+    usleep(100000);
+    ASSERT_TRUE(tone(523, 2));
+    usleep(600000);
+    std::vector<int16_t> x = heard();
+    std::vector<srun> r = runs(x);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_NEAR(r[1].e - r[1].s, 200 * MS, 3 * MS);
+    EXPECT_NEAR(pitchof(x, r[1].s + 10 * MS, r[1].e - 10 * MS), 523, 523 * 0.005);
+}
+
 TEST_F(Resident, EndsWhenTheEditorClosesItsEnd)
 {
     int pid = startresident();

@@ -44,7 +44,9 @@ const char* const help =
     "sound over each other; a score request replaces the\n"
     "score playing. It ends when FD reaches its end, that is when the editor\n"
     "has gone. Requests that come while the SoundFont still loads play once it\n"
-    "has loaded, skipping the time they missed.\n"
+    "has loaded, skipping the time they missed. After a second of silence the\n"
+    "device is no longer fed, so that an idle player uses next to no processor\n"
+    "time; the next request starts it again at once.\n"
     "\n"
     "Notes sound with a General MIDI instrument of a SoundFont, through\n"
     "FluidSynth, at velocity 100; a note is released at its end and dies away.\n"
@@ -217,14 +219,67 @@ int devicemode(const sinstr& in)
     return status;
 }
 
+// The resident player's device, which rests while nothing sounds. SDL 2
+// wakes the device thread once a block even when the device is paused, and
+// those wakes are most of what an idle player costs; so once nothing has
+// sounded for RESTAFTERMS the main thread takes the device's lock and keeps
+// it. The device thread waits on the lock without waking and the device runs
+// dry, which is silence anyway. The next request is added under the lock
+// already held, and letting it go hands the thread a sound to render at once:
+// the first block after a rest is made as soon as the request has come.
+struct sdevice {
+    static constexpr int64_t RESTAFTERMS = 1000;
+    SDL_AudioDeviceID id = 0;
+    sengine* engine = nullptr;
+    bool resting = false;
+    int64_t quietsince = -1; // when the engine was first seen silent, or -1
+};
+
+// Runs `change` on the engine with the device thread kept off it.
+template <class F> void devicechange(sdevice& d, F change)
+{
+    if (!d.resting)
+        SDL_LockAudioDevice(d.id);
+    change(*d.engine);
+    if (!d.resting)
+        SDL_UnlockAudioDevice(d.id);
+}
+
+void devicewake(sdevice& d)
+{
+    d.quietsince = -1;
+    if (d.resting) {
+        d.resting = false;
+        SDL_UnlockAudioDevice(d.id);
+    }
+}
+
+// Lets the device rest once the engine has been silent long enough. Returns
+// how long the main thread may wait for the next message before it looks
+// again, in ms.
+int devicerest(sdevice& d)
+{
+    if (d.resting)
+        return 1000;
+    SDL_LockAudioDevice(d.id);
+    if (enginebusy(*d.engine)) {
+        d.quietsince = -1;
+    } else if (auto now = static_cast<int64_t>(SDL_GetTicks64()); d.quietsince < 0) {
+        d.quietsince = now;
+    } else if (now - d.quietsince >= sdevice::RESTAFTERMS) {
+        d.resting = true; // the lock stays taken
+        return 1000;
+    }
+    SDL_UnlockAudioDevice(d.id);
+    return 100;
+}
+
 // One message from the editor: a request to play (its text, as in
 // "beepset.tmp") or the order to stop every sound.
-void residentmessage(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, const std::string& msg)
+void residentmessage(sdevice& d, int64_t readyms, const std::string& msg)
 {
     if (msg == stopmessage()) {
-        SDL_LockAudioDevice(dev);
-        enginestop(e);
-        SDL_UnlockAudioDevice(dev);
+        devicechange(d, [](sengine& e) { enginestop(e); });
         return;
     }
     if (msg.empty() || msg[0] != RESIDENTPLAY)
@@ -236,8 +291,10 @@ void residentmessage(SDL_AudioDeviceID dev, sengine& e, int64_t readyms, const s
         playerfail(why);
         return;
     }
-    if (plan.len > 0)
-        deviceadd(dev, e, std::move(plan), r.mode == 0);
+    if (plan.len == 0)
+        return;
+    devicechange(d, [&](sengine& e) { engineadd(e, std::move(plan), r.mode == 0); });
+    devicewake(d);
 }
 
 // One line back to the editor on the socket that wakes us; never blocks
@@ -271,6 +328,7 @@ int residentmode(const std::string& fdtext, const sinstr& in)
     // The thread that takes the requests comes before most others too.
     SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
     const int64_t readyms = clockms();
+    sdevice d{dev, &e};
     std::string msg(RESIDENTMAXMSG, '\0');
     int status = 0;
     for (;;) {
@@ -279,15 +337,16 @@ int residentmode(const std::string& fdtext, const sinstr& in)
             break;
         }
         pollfd p{static_cast<int>(fd), POLLIN, 0};
-        if (poll(&p, 1, 1000) <= 0)
+        if (poll(&p, 1, devicerest(d)) <= 0)
             continue;
         ssize_t n = recv(static_cast<int>(fd), msg.data(), msg.size(), 0);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             break; // the editor has closed its end, or has gone
-        residentmessage(dev, e, readyms, msg.substr(0, static_cast<size_t>(n)));
+        residentmessage(d, readyms, msg.substr(0, static_cast<size_t>(n)));
     }
+    devicewake(d);
     deviceclose(dev, f);
     return status;
 }
