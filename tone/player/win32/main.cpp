@@ -171,7 +171,7 @@ int residentmode(const std::string& htext, const sinstr& in)
     std::string last;
     for (int polls = 0;;) {
         HANDLE ev[2] = {pipe.wake, out->ready()};
-        DWORD got = WaitForMultipleObjects(2, ev, FALSE, enginebusy(e) ? 10 : 250);
+        DWORD got = WaitForMultipleObjects(out->resting() ? 1 : 2, ev, FALSE, enginebusy(e) ? 10 : 250);
         if (stopsignal())
             return 128 + stopsignal();
         if (pipe.closed)

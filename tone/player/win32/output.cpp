@@ -41,6 +41,7 @@ struct swaveout final : soutput {
         WAVEFORMATEX f = pcmformat();
         return waveOutOpen(&dev, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(done), 0, CALLBACK_EVENT);
     }
+    bool resting() override { return !busy(); }
     bool busy() override
     {
         for (const WAVEHDR& h : hdr)
@@ -91,6 +92,7 @@ struct swasapi final : soutput {
     IAudioRenderClient* render = nullptr;
     UINT32 frames = 0;
     bool com = false;
+    bool running = false;
 
     HRESULT open()
     {
@@ -115,25 +117,39 @@ struct swasapi final : soutput {
             FAILED(hr = client->SetEventHandle(event)) || FAILED(hr = client->GetBufferSize(&frames)) ||
             FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void**>(&render))))
             return hr;
-        return client->Start();
+        hr = client->Start();
+        running = SUCCEEDED(hr);
+        return hr;
     }
     HANDLE ready() override { return event; }
+    // While nothing sounds and the device has played what it held, the
+    // stream is stopped, so that its event stops waking the player every
+    // period; the next sound is written first and then the stream started.
     bool feed(sengine& e) override
     {
-        if (!enginebusy(e))
-            return true; // the device plays silence when it runs dry
         UINT32 pad = 0;
         if (FAILED(client->GetCurrentPadding(&pad)))
             return false;
-        UINT32 n = frames - pad;
-        if (n == 0)
-            return true;
-        BYTE* data = nullptr;
-        if (FAILED(render->GetBuffer(n, &data)))
-            return false;
-        enginerender(e, reinterpret_cast<int16_t*>(data), n);
-        return SUCCEEDED(render->ReleaseBuffer(n, 0));
+        if (!enginebusy(e)) {
+            if (running && pad == 0) {
+                running = false;
+                return SUCCEEDED(client->Stop());
+            }
+            return true; // the device plays silence when it runs dry
+        }
+        if (UINT32 n = frames - pad; n > 0) {
+            BYTE* data = nullptr;
+            if (FAILED(render->GetBuffer(n, &data)))
+                return false;
+            enginerender(e, reinterpret_cast<int16_t*>(data), n);
+            if (FAILED(render->ReleaseBuffer(n, 0)))
+                return false;
+        }
+        if (!running)
+            running = SUCCEEDED(client->Start());
+        return running;
     }
+    bool resting() override { return !running; }
     bool busy() override
     {
         UINT32 pad = 0;
@@ -141,7 +157,7 @@ struct swasapi final : soutput {
     }
     ~swasapi() override
     {
-        if (client)
+        if (client && running)
             client->Stop();
         if (render)
             render->Release();
@@ -162,20 +178,28 @@ struct snull final : soutput {
     HANDLE timer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
     int16_t buf[BLOCK]{};
 
-    snull()
-    {
-        LARGE_INTEGER due{};
-        due.QuadPart = -100000; // 10 ms from now, then every 10 ms
-        SetWaitableTimer(timer, &due, 10, nullptr, nullptr, FALSE);
-    }
+    bool running = false;
+
     HANDLE ready() override { return timer; }
+    // Like the real device, it rests while nothing sounds.
     bool feed(sengine& e) override
     {
-        if (enginebusy(e))
-            enginerender(e, buf, BLOCK);
+        if (!enginebusy(e)) {
+            if (running)
+                CancelWaitableTimer(timer);
+            running = false;
+            return true;
+        }
+        if (!running) {
+            LARGE_INTEGER due{};
+            due.QuadPart = -100000; // 10 ms from now, then every 10 ms
+            running = SetWaitableTimer(timer, &due, 10, nullptr, nullptr, FALSE);
+        }
+        enginerender(e, buf, BLOCK);
         return true;
     }
     bool busy() override { return false; }
+    bool resting() override { return !running; }
     ~snull() override { CloseHandle(timer); }
 };
 

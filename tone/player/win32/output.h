@@ -10,6 +10,8 @@
 //            10 ms, the shared engine's period): a new sound waits at most
 //            one buffer, 20 ms, plus the engine's period, about 30 ms;
 //   waveOut  four buffers of 25 ms kept queued: up to 100 ms.
+// While nothing sounds neither wakes the player: the WASAPI stream is
+// stopped once it has played what it held, and waveOut is given nothing.
 #include "tone/player/player.h"
 
 #include <windows.h>
@@ -26,6 +28,9 @@ struct soutput {
     virtual bool feed(sengine& e) = 0;
     // True while the device still plays what it was given.
     virtual bool busy() = 0;
+    // True while the device rests, fed nothing: ready() is not worth waiting
+    // on until the next sound.
+    virtual bool resting() = 0;
 };
 
 // The default device through WASAPI, else through waveOut; null with the
