@@ -251,6 +251,7 @@ TEST_F(Playback, EscapeStopsAtOnceAndOtherKeysWait)
 // and the status row says why.
 TEST_F(Playback, ANameWithALineBreakIsNotPlayed)
 {
+    std::filesystem::remove("beepset.tmp"); // an earlier test's request
     score({{0, 3, 1, 5, false}}, 10);
     te.doc.filepath = "two\nlines.pvx";
     playall();

@@ -64,11 +64,11 @@ const char* const helpresident =
 
 // Samples the device takes at a time: 3 ms, so that a request waits at most
 // that long for the block it starts in (a request starts in the first block
-// rendered after it came). Each block wakes the device thread, and waking
-// is most of what an idle player costs: 2 ms blocks kept it above 1 % of a
-// processor, 4 ms ones were little cheaper here and later. (SDL's disk driver
-// waits whole milliseconds between blocks, so a block lasts a whole number
-// of them.)
+// rendered after it came). Each block wakes the device thread until the
+// device rests (sdevice below), and waking is most of what that costs: 2 ms
+// blocks kept a silent player above 1 % of a processor, 4 ms ones were
+// little cheaper. (SDL's disk driver waits whole milliseconds between
+// blocks, so a block lasts a whole number of them.)
 constexpr int DEVICEBLOCK = 144;
 
 // The engine and how the device thread keeps up with it.
