@@ -352,6 +352,7 @@ bool openurl(const std::string& url)
 void procreset()
 {
     linkclose();
+    self.linkheld.clear();
     self.children.clear();
 }
 
@@ -401,6 +402,36 @@ int spawnchild(const std::vector<std::string>& argv, const sspawn& how)
     return pid;
 }
 
+namespace {
+
+// Takes what the child has written back so far, without waiting (at most
+// 4 KiB held: a child that writes without end is not kept up with).
+void linkdrain()
+{
+    char buf[256];
+    ssize_t n;
+    while (self.linkfd >= 0 && self.linkheld.size() < 4096 &&
+           (n = recv(self.linkfd, buf, sizeof buf, MSG_DONTWAIT)) > 0)
+        self.linkheld.append(buf, static_cast<size_t>(n));
+}
+
+// Closes the link. What its child wrote and nobody has read yet is kept for
+// linklines (the child went on its own, and may have said why) or dropped.
+void linkshut(bool keep)
+{
+    if (self.linkfd >= 0) {
+        if (keep)
+            linkdrain();
+        else
+            self.linkheld.clear();
+        close(self.linkfd);
+    }
+    self.linkfd = -1;
+    reapchildren();
+}
+
+} // namespace
+
 bool linksend(const std::string& message)
 {
     if (self.linkfd < 0)
@@ -413,21 +444,16 @@ bool linksend(const std::string& message)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EMSGSIZE))
             return false; // the far end does not keep up, or the message is too long
-        linkclose(); // the child has gone
+        linkshut(true); // the child has gone
         return false;
     }
 }
 
 std::vector<std::string> linklines()
 {
-    static std::string held; // a line not yet complete
+    linkdrain();
     std::vector<std::string> lines;
-    if (self.linkfd < 0)
-        return lines;
-    char buf[256];
-    ssize_t n;
-    while ((n = recv(self.linkfd, buf, sizeof buf, MSG_DONTWAIT)) > 0 && held.size() < 4096)
-        held.append(buf, static_cast<size_t>(n));
+    std::string& held = self.linkheld;
     for (size_t nl; (nl = held.find('\n')) != std::string::npos;) {
         lines.push_back(held.substr(0, nl));
         held.erase(0, nl + 1);
@@ -439,12 +465,6 @@ std::vector<std::string> linklines()
 
 bool linkopen() { return self.linkfd >= 0; }
 
-void linkclose()
-{
-    if (self.linkfd >= 0)
-        close(self.linkfd);
-    self.linkfd = -1;
-    reapchildren();
-}
+void linkclose() { linkshut(false); }
 
 void setchildenv(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }

@@ -62,7 +62,9 @@ inline constexpr bool LINKFRAMES = false;
 inline constexpr bool LINKFRAMES = true;
 #endif
 // The lines the child has written back so far (each ended by "\n"), without
-// waiting; empty when there are none.
+// waiting; empty when there are none. When linksend has found the child
+// gone, the lines it wrote before it went are still here; linkclose drops
+// the lines of the link it closes.
 std::vector<std::string> linklines();
 // Whether a link is open.
 bool linkopen();

@@ -30,6 +30,7 @@ struct sprocess {
     // The programs started and not yet reaped.
     std::vector<schild> children;
     int linkfd = -1; // our end of the link to the linked child
+    std::string linkheld; // what the child wrote back, not yet taken as lines
 };
 
 extern sprocess self;

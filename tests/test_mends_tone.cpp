@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The sound's mends as the editor sees them: the request file that cannot be
 // put in place, the request file left behind, a resident player that died,
-// and the resident player's word that it plays the sine tone.
+// and the resident player's word that it plays the sine tone or has no device.
 #include "platform/proc.h"
 #include "tone/players.h"
 #include "testio.h"
@@ -29,12 +29,16 @@ struct fakeplayer {
     // A folder of its own: a player of an earlier test may still be starting.
     std::string dir = fs::absolute("fakeplayer" + std::to_string(++made)).string();
     static inline int made = 0;
-    explicit fakeplayer(const std::string& reply = "")
+    // `stays`: as a resident player it keeps reading for 5 s (its socket
+    // does not block: cat ends whenever nothing is there, and starts again);
+    // otherwise it ends once it has replied.
+    explicit fakeplayer(const std::string& reply = "", bool stays = true)
     {
         fs::create_directory(dir);
+        const std::string reads = "exec timeout 5 bash -c 'while :; do cat; sleep 0.01; done' <&\"$2\" >" + dir + "/heard; ";
         std::ofstream(dir + "/beep") << "#!/bin/bash\necho \"$*\" >> " << dir << "/log\n"
-                                     << "[ \"$1\" = --resident ] && { printf '" << reply
-                                     << "' >&\"$2\"; exec timeout 5 cat <&\"$2\" >" << dir << "/heard; }\nexit 0\n";
+                                     << "[ \"$1\" = --resident ] && { printf '" << reply << "' >&\"$2\"; "
+                                     << (stays ? reads : "exit 1; ") << "}\nexit 0\n";
         fs::permissions(dir + "/beep", fs::perms::owner_all);
         setplayerpath(dir + "/beep");
     }
@@ -145,22 +149,36 @@ TEST(MendsTone, ADeadResidentPlayerIsRestartedOnTheNextSound)
     tones = stonestate{};
 }
 
-// The resident player's word that it plays the sine tone reaches the status
-// row once, in Chinese.
-TEST(MendsTone, TheSineFallbackShowsOnce)
+// The resident player's word that it plays the sine tone, or that no audio
+// device opens, reaches the status row once, in Chinese. A player without a
+// device ends after it has said so, and each sound starts another that says
+// it again.
+TEST(MendsTone, TheResidentPlayersWordShowsOnce)
 {
-    fakeplayer p("sine unloadable\\n");
-    edreset();
-    tioreset();
-    std::vector<std::string> rows;
-    tio.onkey = [&] {
-        rows.push_back(grow(scr, SCRH - 1, 40, SCRW));
-        if (rows.size() == 1) // time for the player to start and answer
-            std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    };
-    tiokeys({'d', 'd', 'd'});
-    edit(te, false);
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_NE(rows[1].find("音色库无法加载，使用正弦音"), std::string::npos) << rows[1];
-    EXPECT_EQ(rows[2].find("音色库"), std::string::npos) << "once";
+    const struct {
+        const char* reply;
+        bool stays;
+        const char* shown;
+    } cases[] = {{"sine unloadable\\n", true, "音色库无法加载，使用正弦音"},
+                 {"nodevice\\n", false, "打不开声音设备，听不到声音"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        fakeplayer p(c.reply, c.stays);
+        edreset();
+        tioreset();
+        std::vector<std::string> rows;
+        tio.onkey = [&] {
+            rows.push_back(grow(scr, SCRH - 1, 40, SCRW));
+            if (rows.size() < 3) // time for the player to start and answer
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        };
+        tiokeys({'b', 'd', 'd'}); // 'b' sounds, and finds a player that ended gone
+        edit(te, false);
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_NE(rows[1].find(c.shown), std::string::npos) << rows[1];
+        EXPECT_EQ(rows[2].find(c.shown), std::string::npos) << "once: " << rows[2];
+        EXPECT_EQ(rows[3].find(c.shown), std::string::npos) << "once: " << rows[3];
+        fs::remove("beepset.tmp");
+        tones = stonestate{};
+    }
 }

@@ -10,6 +10,7 @@
 #include "score/instrument.h"
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -72,6 +73,7 @@ int toneoptions(int& argc, char** argv, std::string& err)
 
 void tonerunstart()
 {
+    tones.saidnodevice = false;
     stopresident();
     stopplayers();
     startresident();
@@ -101,6 +103,8 @@ std::string tonenote()
             tones.notes.push_back("找不到音色库，使用正弦音");
         else if (line == "sine nosynth")
             tones.notes.push_back("没有音色合成器，使用正弦音");
+        else if (line == RESIDENTNODEVICE && !std::exchange(tones.saidnodevice, true))
+            tones.notes.push_back("打不开声音设备，听不到声音");
     }
     if (tones.notes.empty())
         return {};

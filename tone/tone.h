@@ -17,6 +17,7 @@ struct stonestate {
     splainfile put;                     // the request file this run last put in place
     fileerr lastfail = fileerr::ok;     // why the last request could not be put there
     std::vector<std::string> notes;     // for the status row, oldest first
+    bool saidnodevice = false;          // that no audio device opens, said this run
 };
 extern stonestate tones;
 

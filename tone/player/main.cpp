@@ -322,8 +322,10 @@ int residentmode(const std::string& fdtext, const sinstr& in)
     std::string err;
     sfeed f{&e};
     SDL_AudioDeviceID dev = deviceopen(f, have, err);
-    if (dev == 0)
+    if (dev == 0) {
+        replyeditor(static_cast<int>(fd), std::string(RESIDENTNODEVICE) + "\n");
         return playerfail(err);
+    }
     SDL_PauseAudioDevice(dev, 0);
     // The thread that takes the requests comes before most others too.
     SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);

@@ -11,6 +11,10 @@
 // message is its first byte alone, and a 'p' has the player read the request
 // from "beepset.tmp".
 // The player ends when FD reaches its end, that is when the editor has gone.
+// On the socket it writes back lines, each ended by "\n": "sine WHY" when it
+// sounds the sine tone instead of the instrument asked for, and
+// RESIDENTNODEVICE when no audio device opens (it then ends). Through the
+// Windows pipe nothing comes back.
 // A player started for a single request (no --resident) reads "beepset.tmp".
 // Every player watches the editor named in PELLAVINE_PID as well as its parent.
 #include <string>
@@ -21,6 +25,7 @@ inline constexpr const char* RESIDENTOPTION = "--resident";
 inline constexpr char RESIDENTPLAY = 'p';
 inline constexpr char RESIDENTSTOP = 's';
 inline constexpr size_t RESIDENTMAXMSG = 1 << 16; // longer messages are not sent
+inline constexpr const char* RESIDENTNODEVICE = "nodevice";
 
 inline std::string playmessage(const std::string& request) { return RESIDENTPLAY + request; }
 inline std::string stopmessage() { return std::string(1, RESIDENTSTOP); }
